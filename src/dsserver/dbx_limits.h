@@ -1,0 +1,44 @@
+#pragma once
+// Every cap and fixed size of the wire layers, in one place. Sizes that a client
+// sends are checked against these before anything is allocated for them.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavrin::limits {
+
+// Largest raw data block (row buffer, blob piece, metadata text) accepted from a peer.
+inline constexpr std::int32_t kMaxDataBlockBytes = 64 * 1024 * 1024;
+// Longest string token accepted from a peer, in 16-bit code units.
+inline constexpr std::int32_t kMaxStringUnits = 32 * 1024 * 1024;
+// Longest number token accepted from a peer (an int64 needs 20 characters).
+inline constexpr std::int32_t kMaxNumberBytes = 64;
+// Largest value assembled from blob pieces (a long string or byte value).
+inline constexpr std::int64_t kMaxBlobBytes = 64 * 1024 * 1024;
+// Deepest nesting accepted in JSON text that comes from a peer.
+inline constexpr int kMaxJsonDepth = 64;
+
+// Codec buffer sizes.
+inline constexpr std::int32_t kDefaultStreamBufferSize = 8192;  // when opened with size 0
+inline constexpr std::int32_t kCharBufferInitialUnits = 128;
+inline constexpr std::int32_t kCharBufferGrowUnits = 128;
+inline constexpr std::int32_t kByteBufferInitialBytes = 64;
+inline constexpr std::int32_t kByteBufferGrowBytes = 128;
+inline constexpr std::int32_t kDecimalBufferBytes = 20;
+// Room kept free in a write buffer around one row data object.
+inline constexpr std::int32_t kRowBufferReserve = 2048;
+// Room a stream data object keeps for its header and tail: {"data":[ + count + ,]}.
+inline constexpr std::int32_t kStreamDataObjectReserve = 13;
+// Width the count of a stream data object is padded to.
+inline constexpr std::int32_t kStreamDataCountWidth = 9;
+
+// Row buffer sizes.
+inline constexpr std::int32_t kMaxInline = 1024;           // bytes of a long value kept inline
+inline constexpr std::int32_t kMaxInlineCeiling = 65535;   // a 16-bit length form holds no more
+inline constexpr std::int32_t kRowOffsetsGrow = 16;        // row start table: initial size and growth
+inline constexpr std::int32_t kBigDecimalBufferBytes = 32;
+inline constexpr std::int32_t kOverflowReadChunk = 8196;   // overflow bytes are read this much at a time
+inline constexpr std::int32_t kBlobStringBufferBytes = 256;
+inline constexpr std::int32_t kWideBlobStringBufferBytes = 32768;
+
+}  // namespace tavrin::limits
