@@ -17,6 +17,10 @@ class TStream {
 
   // Total size in bytes, or -1 when the stream cannot tell it in advance.
   virtual std::int64_t Size() const { return -1; }
+
+  // True once the stream knows that no byte is left. A stream that cannot tell
+  // answers false until a Read returns 0.
+  virtual bool AtEnd() const { return false; }
 };
 
 // A stream over bytes it owns; reads from the start.
@@ -27,6 +31,7 @@ class TBytesStream : public TStream {
 
   std::int64_t Read(std::span<std::uint8_t> Buffer) override;
   std::int64_t Size() const override { return static_cast<std::int64_t>(FBytes.size()); }
+  bool AtEnd() const override { return FPosition == FBytes.size(); }
 
   std::int64_t Position() const { return static_cast<std::int64_t>(FPosition); }
   void Rewind() { FPosition = 0; }
