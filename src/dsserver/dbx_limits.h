@@ -31,6 +31,10 @@ inline constexpr std::int32_t kRowBufferReserve = 2048;
 inline constexpr std::int32_t kStreamDataObjectReserve = 13;
 // Width the count of a stream data object is padded to.
 inline constexpr std::int32_t kStreamDataCountWidth = 9;
+// Largest piece of a stream data object: its count, with a minus sign, fits that width.
+inline constexpr std::int32_t kMaxStreamDataPieceBytes = 99'999'999;
+// Smallest write buffer: a stream data object with at least one data byte fits in it.
+inline constexpr std::int32_t kMinWriteBufferSize = 32;
 
 // Row buffer sizes.
 inline constexpr std::int32_t kMaxInline = 1024;           // bytes of a long value kept inline
