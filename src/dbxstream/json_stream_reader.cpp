@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "dbxstream/latin1_runs.h"
 #include "dbxstream/stream_keywords.h"
 #include "dbxstream/stream_sequences.h"
 #include "dsserver/dbx_limits.h"
@@ -298,35 +299,48 @@ bool TDBXJSonStreamReader::ReadBoolean() {
 void TDBXJSonStreamReader::ReadStringBody() {
   FCharBufferCount = 0;
   for (;;) {
+    // The plain bytes up to the next quote or backslash are widened in one go.
+    if (FReadPosition >= FReadLastPosition) Refill();
+    const std::uint8_t* Start = FReadBuffer.data() + FReadPosition + 1;
+    const auto Available = static_cast<std::size_t>(FReadLastPosition - FReadPosition);
+    const std::size_t Run = FindQuoteOrBackslash(Start, Available);
+    if (Run > 0) {
+      ReserveCharBuffer(Run);
+      WidenBytes(Start, Run, FCharBuffer.data() + FCharBufferCount);
+      FCharBufferCount += Run;
+      FReadPosition += static_cast<std::int32_t>(Run);
+    }
+    if (Run == Available) continue;
+
     std::uint8_t Byte = NextByte();
     if (Byte == kQuote) return;
+    Byte = NextByte();  // the byte after the backslash
     char16_t Unit = Byte;
-    if (Byte == kBackslash) {
-      Byte = NextByte();
-      Unit = Byte;
-      if (Byte == kUnicodeEscapeLetter) {
-        int Value = 0;
-        for (int i = 0; i < kHexDigitsPerEscape; ++i) Value = Value * 16 + HexDigitValue(NextByte());
-        Unit = static_cast<char16_t>(static_cast<unsigned>(Value) & 0xFFFFU);
-      } else {
-        for (const auto& Escape : sequences::kShortEscapes) {
-          if (Escape.Letter == Byte) Unit = Escape.Unit;
-        }
+    if (Byte == kUnicodeEscapeLetter) {
+      int Value = 0;
+      for (int i = 0; i < kHexDigitsPerEscape; ++i) Value = Value * 16 + HexDigitValue(NextByte());
+      Unit = static_cast<char16_t>(static_cast<unsigned>(Value) & 0xFFFFU);
+    } else {
+      for (const auto& Escape : sequences::kShortEscapes) {
+        if (Escape.Letter == Byte) Unit = Escape.Unit;
       }
     }
-    if (FCharBufferCount == FCharBuffer.size()) {
-      const std::size_t Cap = static_cast<std::size_t>(limits::kMaxStringUnits);
-      if (FCharBuffer.size() >= Cap) {
-        FailInput("String longer than " + std::to_string(Cap) + " code units refused" +
-                  std::string(kAtPositionText));
-      }
-      // Doubling keeps a long string linear; the first steps are the usual 128 units.
-      const std::size_t Grow = std::max(static_cast<std::size_t>(limits::kCharBufferGrowUnits),
-                                        FCharBuffer.size());
-      FCharBuffer.resize(std::min(FCharBuffer.size() + Grow, Cap));
-    }
+    ReserveCharBuffer(1);
     FCharBuffer[FCharBufferCount++] = Unit;
   }
+}
+
+void TDBXJSonStreamReader::ReserveCharBuffer(std::size_t Units) {
+  if (FCharBufferCount + Units <= FCharBuffer.size()) return;
+  const auto Cap = static_cast<std::size_t>(limits::kMaxStringUnits);
+  if (FCharBufferCount + Units > Cap) {
+    FailInput("String longer than " + std::to_string(Cap) + " code units refused" +
+              std::string(kAtPositionText));
+  }
+  // Doubling keeps a long string linear; the first steps are the usual 128 units.
+  const std::size_t Grow = std::max({static_cast<std::size_t>(limits::kCharBufferGrowUnits),
+                                     FCharBuffer.size(), Units});
+  FCharBuffer.resize(std::min(FCharBuffer.size() + Grow, Cap));
 }
 
 void TDBXJSonStreamReader::SkipStringBody() {

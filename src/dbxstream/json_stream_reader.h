@@ -116,6 +116,7 @@ class TDBXJSonStreamReader {
   void Refill();
   void MatchLetters(std::string_view Letters, std::string_view ExpectedText);
   void ReadStringBody();  // into FCharBuffer, up to the unescaped closing quote
+  void ReserveCharBuffer(std::size_t Units);  // room for Units more, within the cap
   void SkipStringBody();
   std::size_t CollectNumber();  // number characters into FByteBuffer; returns count
   // A plain integer literal within -(PositiveLimit + 1)..PositiveLimit.

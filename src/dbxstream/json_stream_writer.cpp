@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "dbxstream/latin1_runs.h"
 #include "dbxstream/stream_sequences.h"
 #include "dsserver/stream.h"
 
@@ -93,25 +94,35 @@ void TDBXJSonStreamWriter::WriteParamsStart() { Append(seq::kParamsStart); }
 
 void TDBXJSonStreamWriter::WriteString(std::u16string_view Text) {
   Append(seq::kQuote);
-  for (const char16_t Unit : Text) {
-    if (Unit >= seq::kFirstPlainUnit && Unit <= seq::kLastPlainUnit && Unit != seq::kQuote &&
-        Unit != seq::kBackslash) {
-      Append(static_cast<std::uint8_t>(Unit));
-      continue;
-    }
-    const auto* Short = std::find_if(seq::kShortEscapes.begin(), seq::kShortEscapes.end(),
-                                     [Unit](const auto& e) { return e.Unit == Unit; });
-    if (Short != seq::kShortEscapes.end()) {
-      Append(seq::kBackslash);
-      Append(Short->Letter);
-      continue;
-    }
-    Append(seq::kUnicodeEscape);
-    for (int Shift = 12; Shift >= 0; Shift -= 4) {
-      Append(seq::kHexDigits[(static_cast<unsigned>(Unit) >> Shift) & 0xFU]);
-    }
+  std::size_t i = 0;
+  while (i < Text.size()) {
+    // Runs of plain characters go straight into the buffer; only the unit that ends a
+    // run is looked at on its own.
+    if (FWriteBufferPosition + 1 == FWriteBufferSize) SendFullBuffer();
+    const std::size_t Room = std::min(Text.size() - i,
+                                      static_cast<std::size_t>(FWriteBufferSize - FWriteBufferPosition - 1));
+    const std::size_t Plain = NarrowPlainUnits(
+        Text.data() + i, Room, FWriteBuffer.data() + FWriteBufferPosition + 1);
+    FWriteBufferPosition += static_cast<std::int32_t>(Plain);
+    i += Plain;
+    if (Plain == Room) continue;
+    WriteEscapedUnit(Text[i++]);
   }
   Append(seq::kQuote);
+}
+
+void TDBXJSonStreamWriter::WriteEscapedUnit(char16_t Unit) {
+  const auto* Short = std::find_if(seq::kShortEscapes.begin(), seq::kShortEscapes.end(),
+                                   [Unit](const auto& e) { return e.Unit == Unit; });
+  if (Short != seq::kShortEscapes.end()) {
+    Append(seq::kBackslash);
+    Append(Short->Letter);
+    return;
+  }
+  Append(seq::kUnicodeEscape);
+  for (int Shift = 12; Shift >= 0; Shift -= 4) {
+    Append(seq::kHexDigits[(static_cast<unsigned>(Unit) >> Shift) & 0xFU]);
+  }
 }
 
 void TDBXJSonStreamWriter::WriteLongBody(std::uint64_t Value, bool Negative) {

@@ -198,6 +198,7 @@ class TDBXJSonStreamWriter {
   void SendFullBuffer();
   void WriteCountedBlock(std::span<const std::uint8_t> Bytes);  // count,bytes]}
   void WriteLongBody(std::uint64_t Magnitude, bool Negative);
+  void WriteEscapedUnit(char16_t Unit);  // a unit that does not travel as itself
 
   TDbxChannel& FChannel;
   std::int32_t FWriteBufferSize;
