@@ -6,10 +6,12 @@ namespace tavrin::bench {
 
 void TRatioReporter::ReportRuns(const std::vector<Run>& Reports) {
   for (const auto& r : Reports) {
-    if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-    const std::string Name = r.benchmark_name();
-    FTimes[Name] = r.GetAdjustedCPUTime();
-    for (const auto& [Key, Counter] : r.counters) FCounters[Name][Key] = Counter.value;
+    if (r.error_occurred) continue;
+    // With repetitions the median stands for the benchmark; a single run stands for itself.
+    const bool Median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+    if (r.run_type != Run::RT_Iteration && !Median) continue;
+    auto& Counters = FCounters[r.run_name.str()];
+    for (const auto& [Key, Counter] : r.counters) Counters[Key] = Counter.value;
   }
   ConsoleReporter::ReportRuns(Reports);
 }
@@ -17,32 +19,17 @@ void TRatioReporter::ReportRuns(const std::vector<Run>& Reports) {
 void TRatioReporter::Finalize() {
   ConsoleReporter::Finalize();
   std::printf("\nTargets (measured in this run):\n");
-  for (const auto& t : FRatios) {
-    const auto s = FTimes.find(t.Subject);
-    const auto b = FTimes.find(t.Baseline);
-    if (s == FTimes.end() || b == FTimes.end() || b->second <= 0) {
-      std::printf("  %-40s not measured\n", t.Subject.c_str());
-      FAllMet = false;
+  for (const auto& t : FTargets) {
+    const auto b = FCounters.find(t.Benchmark);
+    if (b == FCounters.end() || !b->second.contains(t.Counter)) {
+      std::printf("  %-28s not measured\n", t.Benchmark.c_str());
       continue;
     }
-    const double Ratio = s->second / b->second;
-    const bool Met = Ratio <= t.MaxRatio;
-    FAllMet = FAllMet && Met;
-    std::printf("  %-40s %6.2fx %-28s (target <= %.1fx) %s\n", t.Subject.c_str(), Ratio,
-                t.Baseline.c_str(), t.MaxRatio, Met ? "met" : "MISSED");
-  }
-  for (const auto& t : FRates) {
-    const auto c = FCounters.find(t.Benchmark);
-    if (c == FCounters.end() || !c->second.contains(t.Counter)) {
-      std::printf("  %-40s not measured\n", t.Benchmark.c_str());
-      FAllMet = false;
-      continue;
-    }
-    const double Rate = c->second.at(t.Counter);
-    const bool Met = Rate >= t.MinRate;
-    FAllMet = FAllMet && Met;
-    std::printf("  %-40s %8.1f M %s/s (target >= %.0f M) %s\n", t.Benchmark.c_str(), Rate / 1e6,
-                t.Counter.c_str(), t.MinRate / 1e6, Met ? "met" : "MISSED");
+    const double Figure = b->second.at(t.Counter) / t.Scale;
+    const double Bound = t.Bound / t.Scale;
+    const bool Met = t.AtMost ? Figure <= Bound : Figure >= Bound;
+    std::printf("  %-28s %8.2f %-22s (target %s %.2f) %s\n", t.Benchmark.c_str(), Figure,
+                t.Unit.c_str(), t.AtMost ? "<=" : ">=", Bound, Met ? "met" : "MISSED");
   }
 }
 

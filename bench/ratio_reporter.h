@@ -1,6 +1,6 @@
 #pragma once
-// Speed targets are ratios between two benchmarks of the same run, so they hold on any
-// machine: after the usual console table this prints each ratio beside its target.
+// Speed targets are ratios measured in the same run, so they hold on any machine: after
+// the usual console table this prints each target's figure beside its bound.
 
 #include <benchmark/benchmark.h>
 
@@ -10,35 +10,25 @@
 
 namespace tavrin::bench {
 
-struct TRatioTarget {
-  std::string Subject;   // benchmark name
-  std::string Baseline;  // benchmark name
-  double MaxRatio;       // subject time / baseline time must not exceed this
-};
-
-struct TRateTarget {
-  std::string Benchmark;
-  std::string Counter;   // e.g. "items_per_second"
-  double MinRate;
+struct TTarget {
+  std::string Benchmark;  // benchmark name (the median is used when repeated)
+  std::string Counter;    // the counter holding the figure
+  double Bound;
+  bool AtMost;            // true: the figure must not exceed Bound; false: not fall below
+  std::string Unit;       // printed after the figure
+  double Scale = 1.0;     // the figure is printed divided by this
 };
 
 class TRatioReporter : public benchmark::ConsoleReporter {
  public:
-  TRatioReporter(std::vector<TRatioTarget> Ratios, std::vector<TRateTarget> Rates)
-      : FRatios(std::move(Ratios)), FRates(std::move(Rates)) {}
+  explicit TRatioReporter(std::vector<TTarget> Targets) : FTargets(std::move(Targets)) {}
 
   void ReportRuns(const std::vector<Run>& Reports) override;
   void Finalize() override;
 
-  // False when a target was missed or its benchmarks did not run.
-  bool AllMet() const { return FAllMet; }
-
  private:
-  std::vector<TRatioTarget> FRatios;
-  std::vector<TRateTarget> FRates;
-  std::map<std::string, double> FTimes;                     // name -> cpu ns per iteration
-  std::map<std::string, std::map<std::string, double>> FCounters;
-  bool FAllMet = true;
+  std::vector<TTarget> FTargets;
+  std::map<std::string, std::map<std::string, double>> FCounters;  // benchmark -> counters
 };
 
 }  // namespace tavrin::bench

@@ -47,9 +47,7 @@ bool IsShortForm(std::uint8_t Header) {
 
 // Number of bytes the big-endian magnitude of Value needs (0 for zero).
 std::int32_t MagnitudeBytes(std::uint64_t Value) {
-  std::int32_t n = 0;
-  for (; Value != 0; Value >>= 8) ++n;
-  return n;
+  return static_cast<std::int32_t>((std::bit_width(Value) + 7) / 8);
 }
 
 }  // namespace
@@ -274,15 +272,22 @@ std::int32_t TDBXBinaryStream::ShortFormPayload() {
 }
 
 std::int64_t TDBXBinaryStream::ReadIntegerForm() {
+  // The commonest read: one header fetch and one bounds test on the fast path.
   ReturnToPendingHeader();
-  if (TakeNull()) return 0;
-  const std::int32_t n = ShortFormPayload();
-  if (n > 8) RaiseMalformed("Integer value too long", FOff);
+  const std::int32_t Limit = ReadLimit();
+  if (FOff >= Limit) RaiseMalformed("Truncated value", FOff);
   const std::uint8_t h = FBuf[static_cast<std::size_t>(FOff)];
-  std::uint64_t Magnitude = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    Magnitude = (Magnitude << 8) | FBuf[static_cast<std::size_t>(FOff + 1 + i)];
+  if (h >= H::NullBit) {
+    FinishValue(1);
+    return 0;
   }
+  if (!IsShortForm(h)) RaiseUnexpectedHeader();
+  const std::int32_t n = h & H::ShortLengthMask;
+  if (n > 8) RaiseMalformed("Integer value too long", FOff);
+  if (n >= Limit - FOff) RaiseMalformed("Truncated value", FOff);
+  const std::uint8_t* p = FBuf.data() + FOff + 1;
+  std::uint64_t Magnitude = 0;
+  for (std::int32_t i = 0; i < n; ++i) Magnitude = (Magnitude << 8) | p[i];
   FinishValue(1 + n);
   // Modular conversion back to signed; no signed overflow on any input.
   return static_cast<std::int64_t>((h & H::NonNegative) != 0 ? Magnitude : 0 - Magnitude);

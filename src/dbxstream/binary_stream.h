@@ -150,11 +150,15 @@ class TDBXBinaryStream {
   std::int32_t ValueLength(std::int32_t Offset) const;
 
  protected:
-  // End of the readable bytes; a row buffer narrows it to the loaded block.
-  virtual std::int32_t ReadLimit() const { return FBufLength; }
-  // Called before every read and skip; a row buffer returns to a length header that a
-  // caller read without reading its value.
-  virtual void ReturnToPendingHeader() {}
+  // End of the readable bytes: the whole buffer, or the loaded block once FReadSize is
+  // set. Plain fields rather than virtual calls: every value read passes here.
+  std::int32_t ReadLimit() const { return FReadSize < 0 ? FBufLength : FReadSize; }
+  // Called before every read and skip: returns to a length header that a caller read
+  // without reading its value.
+  void ReturnToPendingHeader() {
+    if (FHeaderConsumed) ReturnToHeader();
+  }
+  virtual void ReturnToHeader() { FHeaderConsumed = false; }
 
   // Grows the buffer so that Bytes bytes fit from Offset(), by exactly the shortfall.
   void EnsureRoom(std::int64_t Bytes);
@@ -196,6 +200,8 @@ class TDBXBinaryStream {
   bool FBigDecimalTwosComplement = false;
   std::int32_t FNanos = 0;
   bool FTwoByteStringTerminator = false;
+  std::int32_t FReadSize = -1;   // bytes of the block being read; -1: the whole buffer
+  bool FHeaderConsumed = false;  // a length header was read without its value
 };
 
 }  // namespace tavrin

@@ -124,7 +124,7 @@ TDBXJSonStreamReader::TDBXJSonStreamReader(TDbxChannel& Channel, TDBXContext& Co
                                            std::int32_t BufferSize)
     : FChannel(Channel),
       FContext(Context),
-      FCharBuffer(static_cast<std::size_t>(limits::kCharBufferInitialUnits)),
+      FCharBuffer(static_cast<std::size_t>(limits::kCharBufferInitialUnits), u'\0'),
       FByteBuffer(static_cast<std::size_t>(
           std::max(limits::kByteBufferInitialBytes, limits::kMaxNumberBytes))),
       FReadBufferSize(BufferSize == 0 ? limits::kDefaultStreamBufferSize : BufferSize) {
@@ -297,23 +297,28 @@ bool TDBXJSonStreamReader::ReadBoolean() {
 // --- Strings and raw bytes --------------------------------------------------------------
 
 void TDBXJSonStreamReader::ReadStringBody() {
-  FCharBufferCount = 0;
+  ReadStringBody(FCharBuffer);
+  FCharBufferCount = FCharBuffer.size();
+}
+
+void TDBXJSonStreamReader::ReadStringBody(std::u16string& Text) {
+  // Text's size serves as its room while reading (it only grows, and only when a
+  // character must be stored); at the end it is cut to the characters read.
+  std::size_t Count = 0;
   for (;;) {
-    // The plain bytes up to the next quote or backslash are widened in one go.
     if (FReadPosition >= FReadLastPosition) Refill();
     const std::uint8_t* Start = FReadBuffer.data() + FReadPosition + 1;
     const auto Available = static_cast<std::size_t>(FReadLastPosition - FReadPosition);
-    const std::size_t Run = FindQuoteOrBackslash(Start, Available);
-    if (Run > 0) {
-      ReserveCharBuffer(Run);
-      WidenBytes(Start, Run, FCharBuffer.data() + FCharBufferCount);
-      FCharBufferCount += Run;
-      FReadPosition += static_cast<std::int32_t>(Run);
-    }
-    if (Run == Available) continue;
+    if (Count == Text.size() && *Start != kQuote && *Start != kBackslash) GrowText(Text);
+    // The plain bytes up to the next quote or backslash are widened in one go.
+    const std::size_t Limit = std::min(Available, Text.size() - Count);
+    const std::size_t Run = WidenUntilQuoteOrBackslash(Start, Limit, Text.data() + Count);
+    Count += Run;
+    FReadPosition += static_cast<std::int32_t>(Run);
+    if (Run == Limit && Limit != 0) continue;  // Limit 0: the next byte is special
 
     std::uint8_t Byte = NextByte();
-    if (Byte == kQuote) return;
+    if (Byte == kQuote) break;
     Byte = NextByte();  // the byte after the backslash
     char16_t Unit = Byte;
     if (Byte == kUnicodeEscapeLetter) {
@@ -325,22 +330,22 @@ void TDBXJSonStreamReader::ReadStringBody() {
         if (Escape.Letter == Byte) Unit = Escape.Unit;
       }
     }
-    ReserveCharBuffer(1);
-    FCharBuffer[FCharBufferCount++] = Unit;
+    if (Count == Text.size()) GrowText(Text);
+    Text[Count++] = Unit;
   }
+  Text.resize(Count);
 }
 
-void TDBXJSonStreamReader::ReserveCharBuffer(std::size_t Units) {
-  if (FCharBufferCount + Units <= FCharBuffer.size()) return;
+void TDBXJSonStreamReader::GrowText(std::u16string& Text) {
   const auto Cap = static_cast<std::size_t>(limits::kMaxStringUnits);
-  if (FCharBufferCount + Units > Cap) {
+  if (Text.size() >= Cap) {
     FailInput("String longer than " + std::to_string(Cap) + " code units refused" +
               std::string(kAtPositionText));
   }
   // Doubling keeps a long string linear; the first steps are the usual 128 units.
-  const std::size_t Grow = std::max({static_cast<std::size_t>(limits::kCharBufferGrowUnits),
-                                     FCharBuffer.size(), Units});
-  FCharBuffer.resize(std::min(FCharBuffer.size() + Grow, Cap));
+  const std::size_t Grow =
+      std::max(static_cast<std::size_t>(limits::kCharBufferGrowUnits), Text.size());
+  Text.resize(std::min(Text.size() + Grow, Cap));
 }
 
 void TDBXJSonStreamReader::SkipStringBody() {
@@ -357,8 +362,7 @@ const std::u16string& TDBXJSonStreamReader::ReadString() {
     while (NextByte() != kQuote) {
     }
   }
-  ReadStringBody();
-  FStringValue.assign(FCharBuffer.data(), FCharBufferCount);
+  ReadStringBody(FStringValue);
   FToken = TDBXTokens::String;
   return FStringValue;
 }

@@ -116,7 +116,8 @@ class TDBXJSonStreamReader {
   void Refill();
   void MatchLetters(std::string_view Letters, std::string_view ExpectedText);
   void ReadStringBody();  // into FCharBuffer, up to the unescaped closing quote
-  void ReserveCharBuffer(std::size_t Units);  // room for Units more, within the cap
+  void ReadStringBody(std::u16string& Text);  // into Text, which ends sized to the string
+  void GrowText(std::u16string& Text);        // more room for a string, within the cap
   void SkipStringBody();
   std::size_t CollectNumber();  // number characters into FByteBuffer; returns count
   // A plain integer literal within -(PositiveLimit + 1)..PositiveLimit.
@@ -140,7 +141,7 @@ class TDBXJSonStreamReader {
   std::u16string FStringValue;
   bool FBooleanValue = false;
 
-  std::vector<char16_t> FCharBuffer;
+  std::u16string FCharBuffer;
   std::size_t FCharBufferCount = 0;
   std::vector<std::uint8_t> FByteBuffer;
 

@@ -13,10 +13,10 @@ namespace tavrin {
 // Returns how many it narrowed; the unit after them, if any, needs an escape.
 std::size_t NarrowPlainUnits(const char16_t* Text, std::size_t Count, std::uint8_t* Out);
 
-// Index of the first double quote or backslash among Count bytes, or Count.
-std::size_t FindQuoteOrBackslash(const std::uint8_t* Bytes, std::size_t Count);
-
-// Each byte becomes the code unit of the same value.
-void WidenBytes(const std::uint8_t* Bytes, std::size_t Count, char16_t* Out);
+// Widens the bytes before the first double quote or backslash among Count bytes (each
+// byte becomes the code unit of the same value) and returns how many; Count when there
+// is neither. Out must have room for Count units: units past the result may be written.
+std::size_t WidenUntilQuoteOrBackslash(const std::uint8_t* Bytes, std::size_t Count,
+                                       char16_t* Out);
 
 }  // namespace tavrin

@@ -135,7 +135,9 @@ struct TDBXRowBuffer::TLongValue {
 
 TDBXRowBuffer::TDBXRowBuffer()
     : FCommandHandle(std::make_shared<std::int32_t>(-1)),
-      FRowOffsets(static_cast<std::size_t>(limits::kRowOffsetsGrow), 0) {}
+      FRowOffsets(static_cast<std::size_t>(limits::kRowOffsetsGrow), 0) {
+  FReadSize = 0;  // nothing is readable before a block is loaded
+}
 
 void TDBXRowBuffer::SetCommandHandle(std::int32_t Handle) {
   *FCommandHandle = -1;
@@ -338,8 +340,7 @@ std::int64_t TDBXRowBuffer::EncodedStringLength() {
   return v.Announced ? v.AnnouncedSize : static_cast<std::int64_t>(v.Inline.size());
 }
 
-void TDBXRowBuffer::ReturnToPendingHeader() {
-  if (!FHeaderConsumed) return;
+void TDBXRowBuffer::ReturnToHeader() {
   FOff = FLastHeaderOffset;
   FCurrentOrdinal = FLastOrdinal;
   FHeaderConsumed = false;

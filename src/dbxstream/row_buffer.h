@@ -175,8 +175,7 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   std::int32_t RowCount() const { return FRowCount; }
 
  protected:
-  std::int32_t ReadLimit() const override { return FReadSize; }
-  void ReturnToPendingHeader() override;
+  void ReturnToHeader() override;
 
  private:
   struct TLongValue;
@@ -205,12 +204,10 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   std::int32_t FRowCount = 0;
   std::int32_t FColumnCount = 0;
   std::vector<std::int32_t> FRowOffsets;
-  std::int32_t FReadSize = 0;
   std::int32_t FMaxInline = limits::kMaxInline;
   bool FParameterBuffer = false;
   std::int32_t FBcdFormat = kBcdFormatText;
   std::int32_t FLastInlinByteCount = 0;
-  bool FHeaderConsumed = false;
   std::int32_t FLastHeaderOffset = 0;
   std::int32_t FLastOrdinal = 0;
 };

@@ -1,0 +1,37 @@
+#pragma once
+// Times a subject against a baseline in alternating short batches. Both see the same
+// machine at the same moment, and each is taken at its fastest batch: the cost of the
+// work itself, without what a busy neighbour on a shared host adds at random.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace tavrin::bench {
+
+inline constexpr int kBatchOps = 64;  // operations per timed batch
+
+template <class Op>
+double TimeBatch(Op& Operation) {
+  const auto Start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kBatchOps; ++i) Operation();
+  return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - Start).count();
+}
+
+// One benchmark iteration is one batch of each; the ratio of the fastest subject batch to
+// the fastest baseline batch goes to the counter Name ("x_memcpy" and the like).
+template <class Subject, class Baseline>
+void RunInterleaved(benchmark::State& State, const char* Name, Subject&& DoSubject,
+                    Baseline&& DoBaseline) {
+  double FastestBaseline = std::numeric_limits<double>::infinity();
+  double FastestSubject = std::numeric_limits<double>::infinity();
+  for (auto _ : State) {
+    FastestBaseline = std::min(FastestBaseline, TimeBatch(DoBaseline));
+    FastestSubject = std::min(FastestSubject, TimeBatch(DoSubject));
+  }
+  State.counters[Name] = FastestSubject / FastestBaseline;
+}
+
+}  // namespace tavrin::bench
