@@ -32,9 +32,6 @@ constexpr std::uint8_t kScaleMask = 0x7F;
 constexpr char kInvalidJsonHeader[] = "Invalid JSON header byte encountered";
 constexpr char kBcdTooBig[] = "BCD to big";
 
-[[noreturn]] void RaiseUnexpectedHeader() {
-  throw TDBXError(TDBXErrorCodes::None, kUnexpectedHeaderMessage);
-}
 
 [[noreturn]] void RaiseMalformed(const char* What, std::int64_t Offset) {
   throw TDBXError(TDBXErrorCodes::InvalidInput,
@@ -51,6 +48,10 @@ std::int32_t MagnitudeBytes(std::uint64_t Value) {
 }
 
 }  // namespace
+
+void TDBXBinaryStream::RaiseUnexpectedHeader() {
+  throw TDBXError(TDBXErrorCodes::None, kUnexpectedHeaderMessage);
+}
 
 // --- The buffer -----------------------------------------------------------------------
 

@@ -160,6 +160,9 @@ class TDBXBinaryStream {
   }
   virtual void ReturnToHeader() { FHeaderConsumed = false; }
 
+  // "Unexpected header" (code 0): a header of no form the reader at hand accepts.
+  [[noreturn]] static void RaiseUnexpectedHeader();
+
   // Grows the buffer so that Bytes bytes fit from Offset(), by exactly the shortfall.
   void EnsureRoom(std::int64_t Bytes);
   void Growbuf(std::int64_t Bytes);

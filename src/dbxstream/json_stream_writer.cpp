@@ -182,33 +182,35 @@ void TDBXJSonStreamWriter::WriteDataBytes(std::span<const std::uint8_t> Bytes) {
 
 // --- Requests ---------------------------------------------------------------------------
 
-void TDBXJSonStreamWriter::WriteConnectObjectStart() {
+void TDBXJSonStreamWriter::WriteRequestStart(std::span<const std::uint8_t> Method) {
   Append(seq::kMethodStart);
-  Append(seq::kConnectMethod);
+  Append(Method);
   Append(seq::kParamsStart);
+}
+
+void TDBXJSonStreamWriter::WriteArrayAndObjectEnd() {
+  WriteArrayEnd();
+  WriteObjectEnd();
+}
+
+void TDBXJSonStreamWriter::WriteConnectObjectStart() {
+  WriteRequestStart(seq::kConnectMethod);
   WriteObjectStart();
 }
 
 void TDBXJSonStreamWriter::WriteDisconnectObject(std::int32_t ConnectionHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kDisconnectMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kDisconnectMethod);
   WriteInt(ConnectionHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WritePrepareStart() {
-  Append(seq::kMethodStart);
-  Append(seq::kPrepareMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kPrepareMethod);
 }
 
 void TDBXJSonStreamWriter::WriteExecuteStart() {
-  Append(seq::kMethodStart);
-  Append(seq::kExecuteMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kExecuteMethod);
 }
 
 void TDBXJSonStreamWriter::WriteExecuteFieldsObject(std::int32_t CommandHandle,
@@ -222,45 +224,35 @@ void TDBXJSonStreamWriter::WriteExecuteFieldsObject(std::int32_t CommandHandle,
   WriteString(CommandType);
   WriteValueSeparator();
   WriteString(CommandText);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteCommandCloseObject(std::int32_t CommandHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kCommandCloseMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kCommandCloseMethod);
   WriteInt(CommandHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteReaderCloseObject(std::int32_t RowHandle,
                                                   std::int32_t CommandHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kReaderCloseMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kReaderCloseMethod);
   WriteInt(RowHandle);
   WriteValueSeparator();
   WriteInt(CommandHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteClientNextObject(std::int32_t RowHandle, std::int64_t Position,
                                                  std::int32_t CommandHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kNextMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kNextMethod);
   WriteInt(RowHandle);
   WriteValueSeparator();
   WriteLong(Position);
   WriteValueSeparator();
   WriteInt(CommandHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteServerNextObject(std::int32_t RowHandle, std::int64_t Position,
@@ -272,17 +264,14 @@ void TDBXJSonStreamWriter::WriteServerNextObject(std::int32_t RowHandle, std::in
   WriteLong(Position);
   WriteValueSeparator();
   WriteInt(CommandHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteClientMoreBlobObject(std::int32_t CommandHandle,
                                                      std::int32_t BlobHandle, std::int64_t Row,
                                                      std::int32_t Ordinal, bool IsOutParameter,
                                                      std::int32_t RowHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kMoreBlobMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kMoreBlobMethod);
   WriteInt(CommandHandle);
   WriteValueSeparator();
   WriteInt(BlobHandle);
@@ -294,8 +283,7 @@ void TDBXJSonStreamWriter::WriteClientMoreBlobObject(std::int32_t CommandHandle,
   WriteBoolean(IsOutParameter);
   WriteValueSeparator();
   WriteInt(RowHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
@@ -314,49 +302,36 @@ void TDBXJSonStreamWriter::WriteServerMoreBlobObject(std::int32_t CommandHandle,
   WriteInt(Ordinal);
   WriteValueSeparator();
   WriteInt(RowHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteNextResultObject(std::int32_t CommandHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kNextResultMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kNextResultMethod);
   WriteInt(CommandHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteTxBegin(std::int32_t Isolation) {
-  Append(seq::kMethodStart);
-  Append(seq::kTxBeginMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kTxBeginMethod);
   WriteInt(Isolation);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteTxEnd(bool Commit, std::int32_t TransactionHandle) {
-  Append(seq::kMethodStart);
-  Append(seq::kTxEndMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kTxEndMethod);
   WriteBoolean(Commit);
   WriteValueSeparator();
   WriteInt(TransactionHandle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteVendorProperty(std::u16string_view PropertyName) {
-  Append(seq::kMethodStart);
-  Append(seq::kVendorPropertyMethod);
-  Append(seq::kParamsStart);
+  WriteRequestStart(seq::kVendorPropertyMethod);
   WriteString(PropertyName);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
@@ -367,23 +342,20 @@ void TDBXJSonStreamWriter::WriteResultObjectStart() { Append(seq::kResultStart);
 void TDBXJSonStreamWriter::WriteResultObject(std::int64_t Value) {
   Append(seq::kResultStart);
   WriteLong(Value);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteResultVoidObject() {
   Append(seq::kResultStart);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
 }
 
 void TDBXJSonStreamWriter::WriteHandleObject(std::int32_t Handle) {
   Append(seq::kHandleStart);
   WriteInt(Handle);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteParametersObjectStart(std::int32_t ParameterCount) {
@@ -422,8 +394,7 @@ void TDBXJSonStreamWriter::WriteParameterDescription(
 }
 
 void TDBXJSonStreamWriter::WriteParametersObjectEnd() {
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteRowsObjectStart() { Append(seq::kRowsStart); }
@@ -431,8 +402,7 @@ void TDBXJSonStreamWriter::WriteRowsObjectStart() { Append(seq::kRowsStart); }
 void TDBXJSonStreamWriter::WriteRowsObject(std::int64_t RowsAffected) {
   Append(seq::kRowsStart);
   WriteLong(RowsAffected);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteDataObjectStart() { Append(seq::kDataStart); }
@@ -441,8 +411,7 @@ void TDBXJSonStreamWriter::WriteCountedBlock(std::span<const std::uint8_t> Bytes
   WriteInt(CheckedCount(Bytes.size()));
   WriteValueSeparator();
   WriteDataBytes(Bytes);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteDataObject(std::span<const std::uint8_t> Bytes) {
@@ -461,8 +430,7 @@ void TDBXJSonStreamWriter::WriteRowStreamDataObject(std::int32_t SignedCount,
     WriteValueSeparator();
     WriteDataBytes(Bytes);
   }
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 bool TDBXJSonStreamWriter::WriteDataObject(TStream& Source) {
@@ -494,8 +462,7 @@ bool TDBXJSonStreamWriter::WriteDataObject(TStream& Source) {
   while (FWriteBufferPosition < p + limits::kStreamDataCountWidth) WriteSpace();
   WriteValueSeparator();
   FWriteBufferPosition += Count;
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   Flush();
   return Last;
 }
@@ -514,8 +481,7 @@ void TDBXJSonStreamWriter::WriteTableObjectStart(std::int32_t CommandHandle, boo
   WriteInt(BcdFormat);
   WriteValueSeparator();
   WriteBoolean(true);
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
   WriteValueSeparator();
   Append(seq::kColumnsStart);
   WriteInt(ColumnCount);
@@ -547,10 +513,8 @@ void TDBXJSonStreamWriter::WriteColumnDescription(std::u16string_view Name,
 }
 
 void TDBXJSonStreamWriter::WriteTableObjectEnd() {
-  WriteArrayEnd();
-  WriteObjectEnd();
-  WriteArrayEnd();
-  WriteObjectEnd();
+  WriteArrayAndObjectEnd();
+  WriteArrayAndObjectEnd();
 }
 
 void TDBXJSonStreamWriter::WriteRpcError(std::u16string_view Name, std::int32_t Code,

@@ -198,7 +198,9 @@ class TDBXJSonStreamWriter {
   void SendFullBuffer();
   void WriteCountedBlock(std::span<const std::uint8_t> Bytes);  // count,bytes]}
   void WriteLongBody(std::uint64_t Magnitude, bool Negative);
-  void WriteEscapedUnit(char16_t Unit);  // a unit that does not travel as itself
+  void WriteEscapedUnit(char16_t Unit);
+  void WriteRequestStart(std::span<const std::uint8_t> Method);  // {"method":name,"params":[
+  void WriteArrayAndObjectEnd();                                  // ]}  // a unit that does not travel as itself
 
   TDbxChannel& FChannel;
   std::int32_t FWriteBufferSize;

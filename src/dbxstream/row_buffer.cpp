@@ -27,10 +27,6 @@ constexpr std::int32_t kLength32HeaderBytes = 5;
 constexpr char kInvalidDecimal[] = "Invalid decimal text";
 constexpr char kInvalidTimeStampOffset[] = "Invalid timestamp offset text";
 
-[[noreturn]] void RaiseUnexpectedHeader() {
-  throw TDBXError(TDBXErrorCodes::None, kUnexpectedHeaderMessage);
-}
-
 // --- Decimal text -------------------------------------------------------------------
 
 bool IsDecimalText(std::string_view Text) {

@@ -13,6 +13,7 @@
 #include "dsserver/dbx_error.h"
 #include "dsserver/dbx_limits.h"
 #include "dsserver/stream.h"
+#include "support/error_of.h"
 
 namespace tavrin {
 namespace {
@@ -24,17 +25,6 @@ class JsonStreamReaderTest : public ::testing::Test {
   TDBXMemoryChannel Channel;
   TDBXContext Context;
   TDBXJSonStreamReader Reader{Channel, Context, 0};
-
-  // Runs Action, which must raise; returns the error.
-  TDBXError ErrorOf(const std::function<void()>& Action) {
-    try {
-      Action();
-    } catch (const TDBXError& e) {
-      return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return TDBXError(0, "");
-  }
 };
 
 TEST_F(JsonStreamReaderTest, NextReturnsTheKindOfEveryToken) {

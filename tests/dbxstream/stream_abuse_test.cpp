@@ -16,6 +16,7 @@
 #include "dbxstream/stream_tokens.h"
 #include "dsserver/dbx_error.h"
 #include "dsserver/dbx_limits.h"
+#include "support/error_of.h"
 
 namespace tavrin {
 namespace {
@@ -41,16 +42,6 @@ class TEndlessChannel : public TDBXMemoryChannel {
   std::size_t FSent = 0;
   std::uint8_t FFiller;
 };
-
-TDBXError ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const TDBXError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return TDBXError(0, "");
-}
 
 // Reads one whole request of any shape, the way a request loop passes over it.
 void ReadRequest(TDBXJSonStreamReader& Reader) {
