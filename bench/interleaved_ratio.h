@@ -32,6 +32,8 @@ void RunInterleaved(benchmark::State& State, const char* Name, Subject&& DoSubje
     FastestSubject = std::min(FastestSubject, TimeBatch(DoSubject));
   }
   State.counters[Name] = FastestSubject / FastestBaseline;
+  State.counters["ns"] = FastestSubject / kBatchOps;
+  State.counters["baseline_ns"] = FastestBaseline / kBatchOps;
 }
 
 }  // namespace tavrin::bench
