@@ -1,0 +1,137 @@
+#include "dbxstream/row_value_codec.h"
+
+#include <string>
+
+#include "dsserver/dbx_error.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::string_view kNoRowForm = "No row form for data type ";
+
+[[noreturn]] void RaiseNoRowForm(const TDBXValue& Value) {
+  throw TDBXError(TDBXErrorCodes::UnexpectedDataType,
+                  std::string(kNoRowForm) + std::to_string(Value.DataType()));
+}
+
+template <typename T>
+const T* As(const TDBXValue& Value) {
+  return dynamic_cast<const T*>(&Value);
+}
+
+template <typename T>
+T* As(TDBXWritableValue& Value) {
+  return dynamic_cast<T*>(&Value);
+}
+
+}  // namespace
+
+std::shared_ptr<TStream> WriteRowValue(TDBXRowBuffer& Row, const TDBXValueType& Type,
+                                       const TDBXValue& Value) {
+  if (Value.IsNull()) {
+    Row.WriteNull();
+    return nullptr;
+  }
+  bool Fitted = true;
+  if (const auto* Wide = As<TDBXWideStringValue>(Value)) {
+    Fitted = Row.WriteString(Wide->GetWideString());
+  } else if (const auto* Ansi = As<TDBXAnsiStringValue>(Value)) {
+    Fitted = Row.WriteAnsiString(Ansi->GetAnsiString());
+  } else if (const auto* Date = As<TDBXDateValue>(Value)) {
+    Row.WriteDate(Date->GetDate());
+  } else if (const auto* Time = As<TDBXTimeOfDayValue>(Value)) {
+    Row.WriteTime(Time->GetTime());
+  } else if (const auto* Bool = As<TDBXBooleanValue>(Value)) {
+    Row.WriteBoolean(Bool->GetBoolean());
+  } else if (const auto* I8 = As<TDBXInt8Value>(Value)) {
+    Row.WriteByte(I8->GetInt8());
+  } else if (const auto* I16 = As<TDBXInt16Value>(Value)) {
+    Row.WriteShort(I16->GetInt16());
+  } else if (const auto* I32 = As<TDBXInt32Value>(Value)) {
+    Row.WriteInt32(I32->GetInt32());
+  } else if (const auto* I64 = As<TDBXInt64Value>(Value)) {
+    Row.WriteInt64(I64->GetInt64());
+  } else if (const auto* U8 = As<TDBXUInt8Value>(Value)) {
+    Row.WriteInt32(U8->GetUInt8());
+  } else if (const auto* U16 = As<TDBXUInt16Value>(Value)) {
+    Row.WriteInt32(U16->GetUInt16());
+  } else if (const auto* Dbl = As<TDBXDoubleValue>(Value)) {
+    Row.WriteDoubleValue(Dbl->GetDouble(), Type.SubType());
+  } else if (const auto* Sgl = As<TDBXSingleValue>(Value)) {
+    Row.WriteSingle(Sgl->GetSingle());
+  } else if (const auto* Bcd = As<TDBXBcdValue>(Value)) {
+    Row.WriteBcd(Bcd->GetBcd());
+  } else if (const auto* Stamp = As<TDBXTimeStampValue>(Value)) {
+    Row.WriteTimeStamp(Stamp->GetTimeStamp());
+  } else if (const auto* Offset = As<TDBXTimeStampOffsetValue>(Value)) {
+    Fitted = Row.WriteTimeStampOffset(Offset->GetTimeStampOffset());
+  } else if (const auto* Json = As<TDBXJSONValue>(Value)) {
+    Row.WriteJSONValue(Json->GetJSONValue());
+  } else if (As<TDBXCallbackValue>(Value) != nullptr) {
+    Row.WriteCallback();
+  } else if (const auto* Bytes = As<TDBXStreamValue>(Value)) {
+    const std::shared_ptr<TStream> Source = Bytes->GetStream();
+    Row.WriteBytes(*Source);
+    if (!Row.LastWriteFitted()) {
+      std::shared_ptr<TStream> Rest = Row.TakeOverflowStream();
+      // A source that could not tell its size still holds the rest itself.
+      return Rest ? Rest : Source;
+    }
+    return nullptr;
+  } else {
+    RaiseNoRowForm(Value);
+  }
+  if (Fitted) return nullptr;
+  return Row.TakeOverflowStream();
+}
+
+void ReadRowValue(TDBXRowBuffer& Row, const TDBXValueType& Type, TDBXWritableValue& Value) {
+  if (Row.Null()) {
+    Row.ReadNull();
+    Value.SetNull();
+    return;
+  }
+  if (auto* Wide = As<TDBXWideStringValue>(Value)) {
+    Wide->SetWideString(Row.ReadString());
+  } else if (auto* Ansi = As<TDBXAnsiStringValue>(Value)) {
+    Ansi->SetAnsiString(Row.ReadAnsiString());
+  } else if (auto* Date = As<TDBXDateValue>(Value)) {
+    Date->SetDate(Row.ReadDate());
+  } else if (auto* Time = As<TDBXTimeOfDayValue>(Value)) {
+    Time->SetTime(Row.ReadTime());
+  } else if (auto* Bool = As<TDBXBooleanValue>(Value)) {
+    Bool->SetBoolean(Row.ReadBoolean());
+  } else if (auto* I8 = As<TDBXInt8Value>(Value)) {
+    I8->SetInt8(Row.ReadInt8());
+  } else if (auto* I16 = As<TDBXInt16Value>(Value)) {
+    I16->SetInt16(Row.ReadInt16());
+  } else if (auto* I32 = As<TDBXInt32Value>(Value)) {
+    I32->SetInt32(Row.ReadInt32());
+  } else if (auto* I64 = As<TDBXInt64Value>(Value)) {
+    I64->SetInt64(Row.ReadInt64());
+  } else if (auto* U8 = As<TDBXUInt8Value>(Value)) {
+    U8->SetUInt8(Row.ReadByte());
+  } else if (auto* U16 = As<TDBXUInt16Value>(Value)) {
+    U16->SetUInt16(Row.ReadUInt16());
+  } else if (auto* Dbl = As<TDBXDoubleValue>(Value)) {
+    Dbl->SetDouble(Row.ReadDoubleValue(Type.SubType()));
+  } else if (auto* Sgl = As<TDBXSingleValue>(Value)) {
+    Sgl->SetSingle(Row.ReadSingle());
+  } else if (auto* Bcd = As<TDBXBcdValue>(Value)) {
+    Bcd->SetBcd(Row.ReadBcd());
+  } else if (auto* Stamp = As<TDBXTimeStampValue>(Value)) {
+    Stamp->SetTimeStamp(Row.ReadTimeStamp());
+  } else if (auto* Offset = As<TDBXTimeStampOffsetValue>(Value)) {
+    Offset->SetTimeStampOffset(Row.ReadTimeStampOffset());
+  } else if (auto* Json = As<TDBXJSONValue>(Value)) {
+    auto Read = Row.ReadJSONValue();
+    if (Read) Json->SetJSONValue(std::move(*Read)); else Json->SetNull();
+  } else if (auto* Bytes = As<TDBXStreamValue>(Value)) {
+    Bytes->SetBytes(Row.ReadBytes());
+  } else {
+    RaiseNoRowForm(Value);
+  }
+}
+
+}  // namespace tavrin
