@@ -1,0 +1,149 @@
+#include "transport/tcp_connection.h"
+
+#include <algorithm>
+
+namespace tavrin {
+namespace {
+
+std::atomic<std::uint64_t> NextConnectionId{1};
+
+bool WouldBlock(const std::error_code& Error) {
+  return Error == asio::error::would_block || Error == asio::error::try_again;
+}
+
+}  // namespace
+
+TDSTCPConnection::TDSTCPConnection() : FIo(1), FSocket(FIo), FId(NextConnectionId++) {}
+
+TDSTCPConnection::~TDSTCPConnection() { CloseSocket(); }
+
+void TDSTCPConnection::Accepted() {
+  std::error_code Ignored;
+  FSocket.non_blocking(true, Ignored);
+  // Small replies leave at once.
+  FSocket.set_option(asio::ip::tcp::no_delay(true), Ignored);
+  const auto Peer = FSocket.remote_endpoint(Ignored);
+  if (!Ignored) {
+    FRemoteAddress = Peer.address().to_string();
+    FRemotePort = Peer.port();
+  }
+}
+
+bool TDSTCPConnection::WaitFor(asio::socket_base::wait_type What) {
+  if (FCloseRequested.load() || !FSocket.is_open()) {
+    return false;
+  }
+  bool Done = false;
+  std::error_code Result;
+  FSocket.async_wait(What, [&Done, &Result](const std::error_code& Error) {
+    Done = true;
+    Result = Error;
+  });
+  FIo.restart();
+  while (!Done) {
+    FIo.run_one();
+  }
+  return !Result && !FCloseRequested.load();
+}
+
+std::optional<std::size_t> TDSTCPConnection::Receive(std::span<std::uint8_t> Buffer, bool Wait) {
+  for (;;) {
+    if (FCloseRequested.load() || !FSocket.is_open()) {
+      return std::nullopt;
+    }
+    std::error_code Error;
+    const std::size_t Count = FSocket.read_some(asio::buffer(Buffer.data(), Buffer.size()), Error);
+    if (!Error) {
+      return Count;
+    }
+    if (!WouldBlock(Error)) {
+      return std::nullopt;  // end of stream, reset, or any other failure
+    }
+    if (!Wait) {
+      return 0;
+    }
+    if (!WaitFor(asio::socket_base::wait_read)) {
+      return std::nullopt;
+    }
+  }
+}
+
+bool TDSTCPConnection::Send(std::span<const std::uint8_t> Bytes) {
+  std::size_t Sent = 0;
+  while (Sent < Bytes.size()) {
+    if (FCloseRequested.load() || !FSocket.is_open()) {
+      return false;
+    }
+    std::error_code Error;
+    Sent += FSocket.write_some(asio::buffer(Bytes.data() + Sent, Bytes.size() - Sent), Error);
+    if (Error) {
+      if (!WouldBlock(Error) || !WaitFor(asio::socket_base::wait_write)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool TDSTCPConnection::WaitForInput() {
+  for (;;) {
+    if (FCloseRequested.load() || !FSocket.is_open()) {
+      return false;
+    }
+    // A peek tells bytes from end of stream without consuming anything.
+    std::uint8_t Byte = 0;
+    std::error_code Error;
+    const std::size_t Count =
+        FSocket.receive(asio::buffer(&Byte, 1), asio::socket_base::message_peek, Error);
+    if (!Error) {
+      return Count > 0;
+    }
+    if (!WouldBlock(Error) || !WaitFor(asio::socket_base::wait_read)) {
+      return false;
+    }
+  }
+}
+
+void TDSTCPConnection::RequestClose() {
+  FCloseRequested.store(true);
+  // Runs on the connection's thread, the only one that touches the socket; it cancels
+  // the wait in progress, if any.
+  asio::post(FIo, [this] { CloseSocket(); });
+}
+
+void TDSTCPConnection::Close() { CloseSocket(); }
+
+void TDSTCPConnection::CloseSocket() {
+  if (!FSocket.is_open()) {
+    return;
+  }
+  std::error_code Ignored;  // the peer may be gone already; closing goes on regardless
+  FSocket.shutdown(asio::ip::tcp::socket::shutdown_both, Ignored);
+  FSocket.close(Ignored);
+}
+
+void TDSTCPConnection::ApplyKeepAlive(TKeepAliveEnablement Enablement, std::int32_t TimeMs,
+                                      std::int32_t IntervalMs) {
+  if (Enablement == TKeepAliveEnablement::kaDefault) {
+    return;
+  }
+  const bool On = Enablement == TKeepAliveEnablement::kaEnabled;
+  std::error_code Ignored;
+  FSocket.set_option(asio::socket_base::keep_alive(On), Ignored);
+  if (!On) {
+    return;
+  }
+#if defined(TCP_KEEPIDLE) && defined(TCP_KEEPINTVL)
+  // The system takes whole seconds.
+  const auto Seconds = [](std::int32_t Ms) { return std::max(1, Ms / 1000); };
+  FSocket.set_option(asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPIDLE>(Seconds(TimeMs)),
+                     Ignored);
+  FSocket.set_option(
+      asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPINTVL>(Seconds(IntervalMs)), Ignored);
+#else
+  (void)TimeMs;
+  (void)IntervalMs;
+#endif
+}
+
+}  // namespace tavrin

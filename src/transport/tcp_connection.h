@@ -1,0 +1,84 @@
+#pragma once
+// One accepted TCP connection: its socket and the private event loop its thread waits
+// in. Every wait (for input, for room to send) sleeps in the system until the socket is
+// ready, the peer goes away or a close is requested, so an idle connection costs no CPU.
+//
+// Threading: the connection's own thread calls everything except RequestClose, which
+// any thread may call (it only posts to the connection's event loop). The accepting
+// thread uses Socket() before handing the connection to its thread.
+// Errors: none of these raise; failures are reported as "gone" results.
+
+#include <asio.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "transport/keep_alive.h"
+
+namespace tavrin {
+
+class TDSTCPConnection {
+ public:
+  TDSTCPConnection();
+  ~TDSTCPConnection();
+
+  TDSTCPConnection(const TDSTCPConnection&) = delete;
+  TDSTCPConnection& operator=(const TDSTCPConnection&) = delete;
+
+  // The socket to accept into; bound to this connection's event loop.
+  asio::ip::tcp::socket& Socket() { return FSocket; }
+
+  // After the accept: non-blocking mode, Nagle off, and the peer's address noted.
+  void Accepted();
+
+  // Copies up to Buffer.size() (> 0) bytes into Buffer. With Wait, waits until at least
+  // one byte arrived. Returns the count (0 only without Wait, when nothing is waiting),
+  // or nothing once the peer closed, the connection failed or a close was requested.
+  std::optional<std::size_t> Receive(std::span<std::uint8_t> Buffer, bool Wait);
+
+  // Sends every byte, waiting for room as needed. False when the connection is gone.
+  bool Send(std::span<const std::uint8_t> Bytes);
+
+  // Waits until received bytes are waiting (true), or until the peer closes, the
+  // connection fails or a close is requested (false).
+  bool WaitForInput();
+
+  // Any thread: makes every wait end and the socket close on the connection's thread.
+  void RequestClose();
+  bool CloseRequested() const { return FCloseRequested.load(); }
+
+  // Shuts the socket down and closes it; errors are ignored (the peer may be gone).
+  void Close();
+
+  // Applies a keep-alive choice: kaDefault leaves the socket as the system set it.
+  // Times are rounded down to whole seconds, at least 1. Errors are ignored: keep-alive
+  // is a hint, not a requirement of the protocol.
+  void ApplyKeepAlive(TKeepAliveEnablement Enablement, std::int32_t TimeMs,
+                      std::int32_t IntervalMs);
+
+  // The peer's address as text (dotted decimal for IPv4, the usual form for IPv6) and
+  // port, as noted by Accepted(); empty and 0 when the peer was already gone.
+  const std::string& RemoteAddress() const { return FRemoteAddress; }
+  std::uint16_t RemotePort() const { return FRemotePort; }
+
+  // A number unique among the connections of this process.
+  std::uint64_t Id() const { return FId; }
+
+ private:
+  // Sleeps in the event loop until the socket is ready for What; false when the wait
+  // was ended by a close.
+  bool WaitFor(asio::socket_base::wait_type What);
+  void CloseSocket();
+
+  asio::io_context FIo;  // run only by the connection's thread, posted to by others
+  asio::ip::tcp::socket FSocket;
+  std::atomic<bool> FCloseRequested{false};
+  std::string FRemoteAddress;
+  std::uint16_t FRemotePort = 0;
+  const std::uint64_t FId;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,171 @@
+#pragma once
+// Puts the server on the network: listens on a TCP port (IPv4, and IPv6 where the
+// system offers it), gives every accepted connection a pooled thread, builds the
+// connection's channels and asks the protocol handler factory for the chain that
+// serves it, drives that chain while bytes arrive, and tears it down when the
+// connection ends.
+//
+// Threading: settings, Start, Stop and the diagnostics belong to the owning thread
+// (never a connection thread: Stop waits for them). Settings are taken at Start;
+// changing one while active affects the next Start only.
+// Shutdown order (Stop): stop accepting and join the accepting threads; close every
+// connection; wait for every connection thread; end the pool; free the listeners.
+// Locks: the connection list's, the registry's, the pool's and each channel's session
+// link are all leaves: none is held while another is taken or while anything outside
+// is called (factory, handlers, events, session layer).
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dbxstream/dbx_channel.h"
+#include "transport/connection_chain.h"
+#include "transport/connection_registry.h"
+#include "transport/keep_alive.h"
+#include "transport/session_events.h"
+#include "transport/tcp_limits.h"
+
+namespace tavrin {
+
+class TDSCustomAuthenticationManager;
+class TDSTCPBinding;
+class TDSTCPConnection;
+class TDSThreadPoolScheduler;
+class TDBXFilterSocketChannel;
+class TDSTCPChannelInternal;
+
+// What the transport's own connection events are told. Valid during the call only.
+struct TDSTCPConnectEventArgs {
+  TDbxChannel& Channel;
+  std::int32_t ConnectionHandle;
+};
+// Called on the connection's thread; an exception from it is ignored.
+using TDSTCPConnectEvent = std::function<void(const TDSTCPConnectEventArgs&)>;
+
+// Told of faults met on an accepting thread (the thread bound reached, a failed
+// accept). Called on that thread; must not raise.
+using TDSListenerErrorEvent = std::function<void(const std::string& Message)>;
+
+class TDSTCPServerTransport {
+ public:
+  // Factory must be set; it builds each connection's protocol handler.
+  explicit TDSTCPServerTransport(TDSProtocolHandlerFactory Factory);
+  // Stops first.
+  ~TDSTCPServerTransport();
+
+  TDSTCPServerTransport(const TDSTCPServerTransport&) = delete;
+  TDSTCPServerTransport& operator=(const TDSTCPServerTransport&) = delete;
+
+  // --- Settings ------------------------------------------------------------------------
+  // TCP port listened on (default 211); 0 lets the system choose a free one (see
+  // BoundPort). Raises TDBXError outside 0..65535.
+  std::int32_t Port() const { return FSettings.Port; }
+  void SetPort(std::int32_t Value);
+  // Connection threads kept parked (default 10).
+  std::int32_t PoolSize() const { return FSettings.PoolSize; }
+  void SetPoolSize(std::int32_t Value) { FSettings.PoolSize = Value; }
+  // Upper bound of busy connection threads; 0 (default) = no bound.
+  std::int32_t MaxThreads() const { return FSettings.MaxThreads; }
+  void SetMaxThreads(std::int32_t Value) { FSettings.MaxThreads = Value; }
+  // Stream buffer size in KB (default 32), clamped to 1..1000.
+  std::int32_t BufferKBSize() const { return FSettings.BufferKBSize; }
+  void SetBufferKBSize(std::int32_t Value);
+  // Names of transport filters. This server implements none: Start refuses a
+  // non-empty list rather than talk plain bytes to a client expecting filtered ones.
+  const std::vector<std::string>& Filters() const { return FSettings.Filters; }
+  void SetFilters(std::vector<std::string> Value) { FSettings.Filters = std::move(Value); }
+  // Handed to each protocol handler's SetUp; not owned; may be null (the default).
+  TDSCustomAuthenticationManager* AuthenticationManager() const {
+    return FSettings.AuthenticationManager;
+  }
+  void SetAuthenticationManager(TDSCustomAuthenticationManager* Value) {
+    FSettings.AuthenticationManager = Value;
+  }
+  void SetOnConnect(TDSTCPConnectEvent Value) { FSettings.OnConnect = std::move(Value); }
+  void SetOnDisconnect(TDSTCPConnectEvent Value) { FSettings.OnDisconnect = std::move(Value); }
+  void SetOnListenerError(TDSListenerErrorEvent Value) { FSettings.OnListenerError = std::move(Value); }
+  // TCP keep-alive: kaDefault (default) leaves sockets as the system sets them.
+  TKeepAliveEnablement KeepAliveEnablement() const { return FSettings.KeepAlive; }
+  void SetKeepAliveEnablement(TKeepAliveEnablement Value) { FSettings.KeepAlive = Value; }
+  std::int32_t KeepAliveTime() const { return FSettings.KeepAliveTimeMs; }  // ms, default 300000
+  void SetKeepAliveTime(std::int32_t Ms) { FSettings.KeepAliveTimeMs = Ms; }
+  std::int32_t KeepAliveInterval() const { return FSettings.KeepAliveIntervalMs; }  // ms, default 100
+  void SetKeepAliveInterval(std::int32_t Ms) { FSettings.KeepAliveIntervalMs = Ms; }
+  // Which socket implementation to use; only the default one (empty) exists. Raises
+  // "IPImplementationID cannot be change while transport is active" while started.
+  const std::string& IPImplementationID() const { return FSettings.IPImplementationID; }
+  void SetIPImplementationID(std::string Value);
+  // Where channels learn that their session was closed elsewhere; not owned; must
+  // outlive the transport's connections. Null (default): no session link.
+  void SetSessionEvents(TDSSessionEvents* Value) { FSettings.SessionEvents = Value; }
+
+  // --- Life ----------------------------------------------------------------------------
+  // Binds, starts the pool's parked threads and one accepting thread per binding. Does
+  // nothing when active. On failure raises TDBXError ("Could not bind socket. Address
+  // and port are already in use.", the refused-privilege text, or another reason), or
+  // std::system_error when the system refuses a thread, and stays stopped.
+  void Start();
+  // Stops accepting, closes every connection, waits for every thread. Does nothing when
+  // stopped.
+  void Stop();
+  bool Active() const { return FActive; }
+
+  // --- Diagnostics (owning thread; 0 when stopped) -------------------------------------
+  std::uint16_t BoundPort() const;       // the port listened on
+  bool ListensOnIPv6() const;            // an IPv6 binding was made
+  std::size_t ConnectionCount() const;   // connections accepted and not yet torn down
+  std::size_t ThreadCount() const;       // connection threads alive, parked or busy
+  std::size_t ParkedThreadCount() const;
+  const TDSConnectionRegistry& ConnectionRegistry() const { return FRegistry; }
+
+ private:
+  struct TSettings {
+    std::int32_t Port = tcp::kDefaultPort;
+    std::int32_t PoolSize = tcp::kDefaultPoolSize;
+    std::int32_t MaxThreads = tcp::kDefaultMaxThreads;
+    std::int32_t BufferKBSize = tcp::kDefaultBufferKBSize;
+    std::vector<std::string> Filters;
+    TDSCustomAuthenticationManager* AuthenticationManager = nullptr;
+    TDSTCPConnectEvent OnConnect;
+    TDSTCPConnectEvent OnDisconnect;
+    TDSListenerErrorEvent OnListenerError;
+    TKeepAliveEnablement KeepAlive = TKeepAliveEnablement::kaDefault;
+    std::int32_t KeepAliveTimeMs = tcp::kDefaultKeepAliveTimeMs;
+    std::int32_t KeepAliveIntervalMs = tcp::kDefaultKeepAliveIntervalMs;
+    std::string IPImplementationID;
+    TDSSessionEvents* SessionEvents = nullptr;
+  };
+
+  void Bind();
+  void AcceptLoop(TDSTCPBinding& Binding);
+  void HandOver(const std::shared_ptr<TDSTCPConnection>& Connection);
+  void RunConnection(const std::shared_ptr<TDSTCPConnection>& Connection) noexcept;
+  void ServeConnection(const std::shared_ptr<TDSTCPConnection>& Connection);
+  void Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
+             TDSTCPConnection& Connection);
+  void RaiseEvent(const TDSTCPConnectEvent& Event, TDbxChannel& Channel, std::int32_t Handle);
+  void ReportListenerError(const std::string& Message) const;
+  void Forget(const std::shared_ptr<TDSTCPConnection>& Connection);
+  void Shutdown();
+
+  const TDSProtocolHandlerFactory FFactory;
+  TSettings FSettings;  // owning thread only
+  TSettings FRun;       // taken at Start; read-only while active, so threads read it freely
+  bool FActive = false;
+
+  std::vector<std::unique_ptr<TDSTCPBinding>> FBindings;
+  bool FIPv6 = false;
+  std::vector<std::thread> FAcceptThreads;
+  std::unique_ptr<TDSThreadPoolScheduler> FPool;
+  TDSConnectionRegistry FRegistry;  // has its own lock
+
+  mutable std::mutex FConnectionsLock;  // guards FConnections; a leaf lock
+  std::list<std::shared_ptr<TDSTCPConnection>> FConnections;
+};
+
+}  // namespace tavrin
