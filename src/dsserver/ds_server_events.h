@@ -1,0 +1,75 @@
+#pragma once
+// The server's connection-level events and the argument objects they receive. The
+// server sets the hooks once before it starts; every connection handler fires them.
+// Each connection handler owns its own argument objects and rebuilds them at every
+// connect, so a handler may keep a reference only for the duration of its call.
+//
+// Threading: a hook is called on the connection's thread, from many connections at
+// once, so whatever a hook touches beyond its argument must be thread-safe.
+
+#include <any>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dbxstream/dbx_channel.h"
+#include "dbxstream/dbx_context.h"
+#include "dbxstream/dbx_messages.h"
+
+namespace tavrin {
+
+class TDSServerConnectionHandler;
+
+// What every event argument carries: where the event happened.
+struct TDSEventObject {
+  TDBXContext* DbxContext = nullptr;
+  TDSServerConnectionHandler* ConnectionHandler = nullptr;
+};
+
+// Connect and disconnect: the properties of the last connect and who the client is.
+struct TDSConnectEventObject : TDSEventObject {
+  TDBXProperties ConnectProperties;
+  TDBXChannelInfo ChannelInfo;
+};
+
+// A request failed: the exception that its error reply reports.
+struct TDSErrorEventObject : TDSEventObject {
+  std::exception_ptr Error;
+};
+
+struct TDSAuthenticateEventObject : TDSEventObject {};
+
+// An instance of a server class made or about to be destroyed (filled by the instance
+// life cycle).
+struct TDSCreateInstanceEventObject : TDSEventObject {
+  std::any ServerClassInstance;
+};
+struct TDSDestroyInstanceEventObject : TDSEventObject {
+  std::any ServerClassInstance;
+};
+
+// A method about to be prepared, or a call about to be authorized.
+struct TDSMethodEventObject : TDSEventObject {
+  std::string MethodAlias;
+  std::string ServerClassName;
+  std::any MethodInstance;
+  std::string UserName;
+  std::vector<std::string> UserRoles;
+  std::vector<std::string> AuthorizedRoles;
+  std::vector<std::string> DeniedRoles;
+};
+struct TDSPrepareEventObject : TDSMethodEventObject {};
+struct TDSAuthorizeEventObject : TDSMethodEventObject {};
+
+// The server's hooks; an empty one is not called. What OnError raises is swallowed by
+// the caller (the error reply goes out regardless); what the others raise fails the
+// request that fired them.
+struct TDSServerEvents {
+  std::function<void(const TDSConnectEventObject&)> OnConnect;
+  std::function<void(const TDSConnectEventObject&)> OnDisconnect;
+  std::function<void(const TDSErrorEventObject&)> OnError;
+  std::function<void(TDSPrepareEventObject&)> OnPrepare;
+};
+
+}  // namespace tavrin
