@@ -7,7 +7,6 @@
 #include "dbxstream/json_table_reader.h"
 #include "dbxstream/stream_keywords.h"
 #include "dsserver/dbx_error.h"
-#include "dsserver/unicode_text.h"
 
 namespace tavrin {
 
@@ -18,33 +17,6 @@ constexpr std::int32_t kDefaultRowHandle = 0;
 constexpr std::int32_t kDefaultBcdFormat = kBcdFormatBigDecimal;
 
 constexpr char kTableNotClosed[] = "Expected ']' after the members of a table object";
-
-// One column description, positioned before the ',' that precedes its '[':
-// [name,type,subtype,precision,scale,size,flags(,direction)].
-TDBXValueType ReadColumn(TDBXJSonStreamReader& Reader, std::int32_t Ordinal) {
-  TDBXValueType Column;
-  Reader.NextValueSeparator();
-  Reader.Next(TDBXTokens::ArrayStart);
-  Column.SetName(ToUtf8(Reader.ReadString()));
-  Reader.NextValueSeparator();
-  Column.SetDataType(Reader.ReadInt());
-  Reader.NextValueSeparator();
-  Column.SetSubType(Reader.ReadInt());
-  Reader.NextValueSeparator();
-  Column.SetPrecision(Reader.ReadLong());
-  Reader.NextValueSeparator();
-  Column.SetScale(Reader.ReadInt());
-  Reader.NextValueSeparator();
-  Column.SetSize(Reader.ReadInt());
-  Reader.NextValueSeparator();
-  Column.SetValueTypeFlags(Reader.ReadInt());
-  Column.SetOrdinal(Ordinal);
-  if (Reader.Next() == TDBXTokens::ValueSeparator) {
-    Column.SetParameterDirection(Reader.ReadInt());
-    Reader.SkipToEndOfArray();
-  }
-  return Column;
-}
 
 }  // namespace
 
@@ -118,7 +90,10 @@ std::unique_ptr<TDBXClientTable> ReadClientTableObject(TDBXJSonStreamReader& Rea
       const std::int32_t Count = Reader.ReadInt();
       Columns.clear();
       // Nothing is reserved for the claimed count: each column costs the peer bytes.
-      for (std::int32_t i = 0; i < Count; ++i) Columns.push_back(ReadColumn(Reader, i));
+      for (std::int32_t i = 0; i < Count; ++i) {
+        Columns.push_back(ReadColumnDescription(Reader, true));
+        Columns.back().SetOrdinal(i);
+      }
     }
     Reader.SkipToEndOfObject();
   } while (Reader.Next() == TDBXTokens::ValueSeparator);

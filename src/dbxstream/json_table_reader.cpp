@@ -32,7 +32,9 @@ std::int32_t TranslateOldFlags(std::int32_t Old) {
   return Flags;
 }
 
-TDBXValueType ReadColumn(TDBXJSonStreamReader& Reader, bool CurrentFlags) {
+}  // namespace
+
+TDBXValueType ReadColumnDescription(TDBXJSonStreamReader& Reader, bool CurrentFlags) {
   TDBXValueType Column;
   Reader.NextValueSeparator();
   Reader.Next(TDBXTokens::ArrayStart);
@@ -56,8 +58,6 @@ TDBXValueType ReadColumn(TDBXJSonStreamReader& Reader, bool CurrentFlags) {
   }
   return Column;
 }
-
-}  // namespace
 
 TDBXJSonTableReader::TDBXJSonTableReader(TDBXJSonStreamReader& Reader,
                                          TDBXJSonStreamWriter& Writer,
@@ -202,7 +202,7 @@ std::shared_ptr<TDBXJSonTableReader> ReadDBXReader(TDBXJSonStreamReader& Reader,
       const std::int32_t Count = Reader.ReadInt();
       Columns.clear();
       // Nothing is reserved for the claimed count: each column costs the client bytes.
-      for (std::int32_t i = 0; i < Count; ++i) Columns.push_back(ReadColumn(Reader, CurrentFlags));
+      for (std::int32_t i = 0; i < Count; ++i) Columns.push_back(ReadColumnDescription(Reader, CurrentFlags));
     }
     Reader.SkipToEndOfObject();
     if (Reader.Next() != TDBXTokens::ValueSeparator) break;

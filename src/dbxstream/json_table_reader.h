@@ -20,6 +20,12 @@ namespace tavrin {
 class TDBXJSonStreamReader;
 class TDBXJSonStreamWriter;
 
+// Reads one column description of a table object, positioned before the ',' that
+// precedes its '[': [name,type,subtype,precision,scale,size,flags(,direction)].
+// CurrentFlags false: the flags are in the older layout and are translated. Raises
+// what the stream reader raises on malformed input.
+TDBXValueType ReadColumnDescription(TDBXJSonStreamReader& Reader, bool CurrentFlags);
+
 class TDBXJSonTableReader : public TDBXReader {
  public:
   // Row holds the first block already (LastBlock: no more follow). The codecs must
