@@ -19,7 +19,6 @@ namespace H = TDBXValueHeader;
 namespace {
 
 // Room a string write reserves beyond its inline limit, and a byte write.
-constexpr std::int64_t kStringReserveExtra = 14;
 constexpr std::int64_t kBytesReserveExtra = 3;
 constexpr std::int32_t kLength16HeaderBytes = 3;
 constexpr std::int32_t kLength32HeaderBytes = 5;
@@ -161,11 +160,15 @@ std::int64_t TDBXRowBuffer::WriteEncoded(std::span<const std::uint8_t> Encoded,
                                          bool StringForm) {
   const std::int32_t Limit = InlineLimit();
   FLastInlinByteCount = Limit;
-  EnsureRoom(Limit + (StringForm ? kStringReserveExtra : kBytesReserveExtra));
+  const std::size_t Length = Encoded.size();
+  // Room for what this value can place: its header and at most the inline limit of its
+  // bytes. Reserving the whole limit (all the room left) plus a margin grew a reused
+  // buffer by the margin on every long write.
+  EnsureRoom(kLength16HeaderBytes +
+             static_cast<std::int64_t>(std::min(Length, static_cast<std::size_t>(Limit))));
   FBytesOverflowBuffer.clear();
   FOverflowInSource = false;
   FLastWriteFitted = true;
-  const std::size_t Length = Encoded.size();
   std::uint8_t* p = FBuf.data() + FOff;
   // The empty value of either form is the bare short-form header.
   if (Length == 0 || (StringForm && Length <= static_cast<std::size_t>(kShortFormMaxBytes))) {

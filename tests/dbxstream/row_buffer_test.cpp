@@ -134,10 +134,22 @@ TEST(RowBuffer, InlineLimitFollowsTheRoomLeft) {
       EXPECT_EQ(Buffer.TakeOverflowStream(), nullptr);  // handed over once
     }
   }
-  // The first write into an empty buffer reserves the limit plus 14 for a string.
+  // A write grows an empty buffer by what it can place: header and bytes.
   TDBXRowBuffer Buffer;
   Buffer.WriteString(u"Lo");
-  EXPECT_EQ(Buffer.BufLength(), 1024 + 14);
+  EXPECT_EQ(Buffer.BufLength(), 3 + 2);
+}
+
+TEST(RowBuffer, ReusedBufferDoesNotGrowWithEveryLongWrite) {
+  // With room to spare the inline limit is all the room left; reserving that limit plus
+  // a margin used to grow the buffer on every such write, round after round.
+  TDBXRowBuffer Buffer;
+  Buffer.MinBufferSize(30720);
+  for (int Round = 0; Round < 3; ++Round) {
+    Buffer.Post();
+    for (int i = 0; i < 10; ++i) EXPECT_TRUE(Buffer.WriteString(Wide(Letters(2000))));
+    EXPECT_EQ(Buffer.BufLength(), 30720) << "round " << Round;
+  }
 }
 
 TEST(RowBuffer, ByteValuesFromStreams) {
