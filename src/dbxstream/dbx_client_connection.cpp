@@ -129,6 +129,7 @@ void TDBXClientConnection::ReadPrepareReply(TDBXPrepareReply& Reply) {
 
 TDBXRowBuffer& TDBXClientConnection::BeginParameters() {
   FParameterRow.Post();
+  FParameterRow.MinBufferSize(FWriter.CalcRowBufferSize());  // a reply read into the row shrank it
   FParametersPending = true;
   return FParameterRow;
 }
