@@ -49,14 +49,7 @@ bool TDBXClientTable::FetchNextBlock() {
 bool TDBXClientTable::Next() {
   TDBXRowBuffer& Buffer = FRow->RowBuffer();
   for (;;) {
-    bool RowThere = false;
-    if (FAtBlockStart) {
-      FAtBlockStart = false;
-      RowThere = Buffer.ReadSizeBytes() > 0;
-    } else {
-      RowThere = Buffer.NextRow();
-    }
-    if (RowThere) {
+    if (Buffer.StepRow(std::exchange(FAtBlockStart, false))) {
       ++FRowsRead;
       return true;
     }

@@ -1,6 +1,8 @@
 #include "dbxstream/json_table_reader.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
@@ -100,14 +102,7 @@ bool TDBXJSonTableReader::Next() {
   if (FClosed || FAtEnd) return false;
   TDBXRowBuffer& Buffer = FRow->RowBuffer();
   for (;;) {
-    bool RowThere = false;
-    if (FAtBlockStart) {
-      FAtBlockStart = false;
-      RowThere = Buffer.ReadSizeBytes() > 0;
-    } else {
-      RowThere = Buffer.NextRow();
-    }
-    if (RowThere) {
+    if (Buffer.StepRow(std::exchange(FAtBlockStart, false))) {
       ++FRowsRead;
       std::fill(FLoaded.begin(), FLoaded.end(), false);
       return true;

@@ -161,6 +161,10 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   // Goes to the start of the next row; false when the block has no further row.
   // Raises when the column count is not set while bytes remain (no row could end).
   bool NextRow();
+  // A reader's step through a loaded block: on the first step after loading the block's
+  // first row is current already (there is one when the block is not empty); later
+  // steps go on with NextRow.
+  bool StepRow(bool FirstStepOfBlock) { return FirstStepOfBlock ? FReadSize > 0 : NextRow(); }
   // Goes to the start of row Row of the block; false when the block has no such row.
   bool GoToRow(std::int32_t Row);
   // Goes to value Ordinal of the current row, back to the row's start when needed.
