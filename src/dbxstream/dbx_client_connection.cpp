@@ -1,5 +1,6 @@
 #include "dbxstream/dbx_client_connection.h"
 
+#include <string>
 #include <utility>
 
 #include "dbxstream/parameter_descriptions.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr bool kPrepareUpdateable = false;
 
 constexpr char kNoMemberObject[] = "Expected '{' of a member object in a reply";
+constexpr char kNothingHeld[] = "No long value held for parameter ";
 
 // The descriptors of a parameters member, positioned after its '[', with their ordinals.
 std::vector<TDBXValueType> ReadDescriptions(TDBXJSonStreamReader& Reader) {
@@ -128,10 +130,48 @@ void TDBXClientConnection::ReadPrepareReply(TDBXPrepareReply& Reply) {
 }
 
 TDBXRowBuffer& TDBXClientConnection::BeginParameters() {
+  FHeldLongParameters.clear();
   FParameterRow.Post();
   FParameterRow.MinBufferSize(FWriter.CalcRowBufferSize());  // a reply read into the row shrank it
   FParametersPending = true;
   return FParameterRow;
+}
+
+bool TDBXClientConnection::HoldLongParameter(std::int32_t Ordinal) {
+  std::unique_ptr<TStream> Rest = FParameterRow.TakeOverflowStream();
+  if (!Rest) return false;
+  HoldLongParameter(Ordinal, std::move(Rest));
+  return true;
+}
+
+void TDBXClientConnection::HoldLongParameter(std::int32_t Ordinal, std::unique_ptr<TStream> Rest) {
+  FHeldLongParameters[Ordinal] = std::move(Rest);
+}
+
+// {"more_blob":[commandHandle,blobHandle,row,ordinal,rowHandle]}, answered with
+// {"data":[count,bytes]}. Only the ordinal matters: the parameter row is the only value
+// of this connection the server can be reading.
+std::optional<std::int32_t> TDBXClientConnection::AnswerMoreBlob() {
+  FReader.Next(TDBXTokens::ArrayStart);
+  FReader.ReadInt();  // command handle
+  FReader.NextValueSeparator();
+  FReader.ReadInt();  // blob handle
+  FReader.NextValueSeparator();
+  FReader.ReadLong();  // row
+  FReader.NextValueSeparator();
+  const std::int32_t Ordinal = FReader.ReadInt();
+  FReader.NextValueSeparator();
+  FReader.ReadInt();  // row handle
+  ReadReplyEnd(FReader);
+
+  const auto Held = FHeldLongParameters.find(Ordinal);
+  if (Held == FHeldLongParameters.end()) {
+    TBytesStream Empty;
+    FWriter.WriteDataObject(Empty);
+    return Ordinal;
+  }
+  if (FWriter.WriteDataObject(*Held->second)) FHeldLongParameters.erase(Held);
+  return std::nullopt;
 }
 
 TDBXExecuteReply TDBXClientConnection::Execute(std::int32_t CommandHandle) {
@@ -150,8 +190,14 @@ TDBXExecuteReply TDBXClientConnection::Execute(std::int32_t CommandHandle) {
   FParameterRow.SetCommandHandle(CommandHandle);
   FParameterRow.Post();
 
+  // While it reads the arguments the server asks for the rest of each long one.
+  std::optional<std::int32_t> NothingHeld;
+  while (FReader.NextResultOrMoreBlobObjectStart() == TDBXStringCodes::MoreBlob) {
+    const std::optional<std::int32_t> Missing = AnswerMoreBlob();
+    if (!NothingHeld) NothingHeld = Missing;
+  }
+
   TDBXExecuteReply Reply;
-  FReader.NextResultObjectStart();
   FReader.Next(TDBXTokens::ArrayStart);
   for (;;) {
     const std::int32_t Kind = FReader.Next();
@@ -165,6 +211,10 @@ TDBXExecuteReply TDBXClientConnection::Execute(std::int32_t CommandHandle) {
   for (std::size_t i = 0; i < Reply.Tables.size(); ++i) {
     if (i > 0) FReader.NextValueSeparator();
     Reply.Tables[i]->ReadFirstBlock();
+  }
+  if (NothingHeld) {
+    throw TDBXError(TDBXErrorCodes::None,
+                    std::string(kNothingHeld) + std::to_string(*NothingHeld));
   }
   return Reply;
 }

@@ -14,6 +14,7 @@
 // code 1); whatever the channel's Write raises.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,7 @@
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
 #include "dbxstream/row_buffer.h"
+#include "dsserver/stream.h"
 #include "dsserver/value_type.h"
 
 namespace tavrin {
@@ -91,15 +93,31 @@ class TDBXClientConnection {
 
   // Empties the parameter row for the next Execute and returns it: write the values in
   // ordinal order with the row buffer's writers (a null for each out or return slot).
+  // Drops the long values held for the previous execute.
   TDBXRowBuffer& BeginParameters();
+  // Keeps the rest of a long value just written into the parameter row (a string or
+  // byte write that did not fit inline: the row's TakeOverflowStream) as the value of
+  // parameter Ordinal. During the next Execute the server fetches it by more-blob
+  // requests, which Execute answers piece by piece. Returns false when the row had no
+  // rest to take (the value fitted, or a byte source that cannot tell its size still
+  // holds it: hand that source over with the other overload).
+  bool HoldLongParameter(std::int32_t Ordinal);
+  // Keeps Rest, the unsent part of parameter Ordinal, in the same way; a value already
+  // held for Ordinal is replaced.
+  void HoldLongParameter(std::int32_t Ordinal, std::unique_ptr<TStream> Rest);
   // The connection's parameter row (client side, codecs attached): the values written
   // since BeginParameters, or the row of the last execute reply.
   TDBXRowBuffer& ParameterRow() { return FParameterRow; }
 
   // Executes a prepared command, sending the parameter row when BeginParameters was
-  // called since the last Execute. Long values of the returned row are fetched by
-  // more-blob requests while they are read, until the command is closed or executed
-  // again (reading one after that raises code 4).
+  // called since the last Execute. Until the reply arrives, every more-blob request of
+  // the server is answered with the next piece of the value held for its ordinal; a
+  // value is dropped once its last piece is sent. A request for an ordinal with nothing
+  // held gets an empty last piece, so that the stream stays in step, and once the reply
+  // is read Execute raises "No long value held for parameter N" (code 0): the server
+  // received only the inline part of that value. Long values of the returned row are
+  // fetched by more-blob requests while they are read, until the command is closed or
+  // executed again (reading one after that raises code 4).
   TDBXExecuteReply Execute(std::int32_t CommandHandle);
 
   // {"method":"next_result",...}: the server's answer on whether more results follow.
@@ -120,12 +138,19 @@ class TDBXClientConnection {
  private:
   void ReadPrepareReply(TDBXPrepareReply& Reply);
   void ReadExecuteMember(TDBXExecuteReply& Reply);
+  // Reads a server's more-blob request after its ':' and answers it with one stream
+  // data object. Returns the request's ordinal when nothing was held for it (the answer
+  // was an empty last piece), else nothing.
+  std::optional<std::int32_t> AnswerMoreBlob();
 
   TDBXContext FContext;
   TDBXJSonStreamReader FReader;
   TDBXJSonStreamWriter FWriter;
   TDBXRowBuffer FParameterRow;
   bool FParametersPending = false;
+  // The unsent rests of long parameters by ordinal, until BeginParameters or their last
+  // piece is sent.
+  std::map<std::int32_t, std::unique_ptr<TStream>> FHeldLongParameters;
   std::int32_t FConnectionHandle = 0;
 };
 

@@ -56,6 +56,8 @@ constexpr std::uint8_t kResultFirst = 'r';
 constexpr std::uint8_t kErrorFirst = 'e';
 constexpr std::string_view kResultRest = "esult\"";
 constexpr std::string_view kErrorRest = "rror\"";
+constexpr std::uint8_t kMoreBlobFirst = 'm';
+constexpr std::string_view kMoreBlobRest = "ore_blob\"";
 constexpr std::u16string_view kCodeMember = u"code";
 constexpr std::u16string_view kMessageMember = u"message";
 constexpr std::u16string_view kErrorMember = u"error";
@@ -75,6 +77,7 @@ constexpr std::string_view kQuotedMethod = "\"method\"";
 constexpr std::string_view kQuotedMetadata = "\"metadata\"";
 constexpr std::string_view kQuotedResult = "\"result\"";
 constexpr std::string_view kQuotedError = "\"error\"";
+constexpr std::string_view kQuotedMoreBlob = "\"more_blob\"";
 constexpr std::string_view kColonText = ":";
 constexpr std::string_view kCommaText = ",";
 constexpr std::string_view kQuoteText = "\"";
@@ -531,7 +534,13 @@ void TDBXJSonStreamReader::ReadSignatureBlock() {
   }
 }
 
-void TDBXJSonStreamReader::NextResultObjectStart() {
+void TDBXJSonStreamReader::NextResultObjectStart() { ReadReplyObjectStart(false); }
+
+std::int32_t TDBXJSonStreamReader::NextResultOrMoreBlobObjectStart() {
+  return ReadReplyObjectStart(true);
+}
+
+std::int32_t TDBXJSonStreamReader::ReadReplyObjectStart(bool AcceptMoreBlob) {
   for (;;) {
     const std::uint8_t Byte = SkipWhitespace();
     if (Byte == sequences::kObjectStart) break;
@@ -544,16 +553,22 @@ void TDBXJSonStreamReader::NextResultObjectStart() {
   FToken = TDBXTokens::ObjectStart;
   if (SkipWhitespace() != kQuote) FailExpectedText(kQuotedResult);
   const std::uint8_t First = NextByte();
+  std::int32_t Member = TDBXStringCodes::Result;
   if (First == kResultFirst) {
     MatchLetters(kResultRest, kQuotedResult);
+  } else if (AcceptMoreBlob && First == kMoreBlobFirst) {
+    MatchLetters(kMoreBlobRest, kQuotedMoreBlob);
+    Member = TDBXStringCodes::MoreBlob;
+  } else if (First == kErrorFirst) {
+    MatchLetters(kErrorRest, kQuotedError);
     if (SkipWhitespace() != sequences::kNameSeparator) FailExpectedText(kColonText);
-    FToken = TDBXTokens::NameSeparator;
-    return;
+    ReadErrorBody();
+  } else {
+    FailExpectedText(kQuotedResult);
   }
-  if (First != kErrorFirst) FailExpectedText(kQuotedResult);
-  MatchLetters(kErrorRest, kQuotedError);
   if (SkipWhitespace() != sequences::kNameSeparator) FailExpectedText(kColonText);
-  ReadErrorBody();
+  FToken = TDBXTokens::NameSeparator;
+  return Member;
 }
 
 void TDBXJSonStreamReader::ReadErrorBody() {

@@ -102,6 +102,11 @@ class TDBXJSonStreamReader {
   // optional signature block), "result" and ':'. For an error reply, reads the error
   // body, which raises it.
   void NextResultObjectStart();
+  // As NextResultObjectStart, but a peer's more-blob request ({"more_blob":[...]}) may
+  // stand where the reply is awaited: the peer then wants the next piece of a long value
+  // before it replies. Returns TDBXStringCodes::Result or TDBXStringCodes::MoreBlob,
+  // with the position after the ':' either way.
+  std::int32_t NextResultOrMoreBlobObjectStart();
   // Reads the members of an error object ("code", "message", "error", others ignored)
   // through its closing '}' and raises TDBXError with that code (default 2) and message
   // (default "unknown error"). Reads nothing after that '}'.
@@ -124,6 +129,8 @@ class TDBXJSonStreamReader {
   std::int64_t ReadInteger(std::uint64_t PositiveLimit);
   void SkipToEnd(std::int32_t OpenKind, std::int32_t CloseKind);
   void ReadSignatureBlock();
+  // Both reply openings; AcceptMoreBlob admits a more-blob request too.
+  std::int32_t ReadReplyObjectStart(bool AcceptMoreBlob);
   std::uint32_t ReadBigEndian32();
 
   std::string Dump() const;

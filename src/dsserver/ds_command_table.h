@@ -43,6 +43,15 @@ class TDSCommandTable {
   // Frees every open command, the highest handle first; the table keeps its slots.
   void Clear();
 
+  // Calls Action(TDSServerMethodCommandHandler&) for every open command, the lowest
+  // handle first. Action must not open or close commands.
+  template <typename TAction>
+  void ForEach(TAction&& Action) const {
+    for (const auto& Handler : FCommandHandlers) {
+      if (Handler != nullptr) Action(*Handler);
+    }
+  }
+
   bool HasOpenCommands() const;
   std::size_t SlotCount() const { return FCommandHandlers.size(); }
   // The lowest index that may be free.

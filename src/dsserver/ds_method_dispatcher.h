@@ -12,11 +12,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dbxstream/parameter_descriptions.h"
 #include "dbxstream/row_buffer.h"
 #include "dsserver/dbx_reader.h"
+#include "dsserver/ds_class_info.h"
 #include "dsserver/stream.h"
 
 namespace tavrin {
@@ -81,6 +83,15 @@ class IDSPreparedServerMethod {
   // for the next call. Both do nothing for the other life cycles.
   virtual void ReleaseInstance() = 0;
   virtual void RenewInstance() = 0;
+
+  // Frees the objects made for the calls so far (what the argument cells and the result
+  // hold: streams, readers, JSON values ...) now rather than at the next call or the
+  // close; the method stays prepared and callable. Returns false when freeing one of
+  // them failed (the failure is swallowed, not raised). May run while this very method
+  // is being called (the administration method that frees every command's objects is a
+  // command itself), so the cells are emptied in place, never destroyed. A server-side
+  // command's objects belong to its caller and are left alone.
+  virtual bool ClearCallObjects() { return true; }
 };
 
 class IDSServerMethodProvider {
@@ -97,6 +108,30 @@ class IDSServerMethodProvider {
   virtual std::unique_ptr<IDSPreparedServerMethod> Prepare(std::u16string_view CommandText,
                                                            TDSServerConnectionHandler& Connection,
                                                            bool ServerSide) = 0;
+
+  // --- Listing, for the built-in administration methods --------------------------------
+  // A provider that keeps no registry (a test double) lists nothing.
+
+  // Registered classes and methods in registration order; entries live as long as the
+  // provider.
+  virtual const std::vector<const TDSClassInfo*>& ClassList() const { return kNoClasses; }
+  virtual const std::vector<const TDSMethodInfo*>& MethodList() const { return kNoMethods; }
+  // The class or method of a name (a method by alias), ignoring letter case; null when
+  // none.
+  virtual const TDSClassInfo* FindClass(std::string_view) const { return nullptr; }
+  virtual const TDSMethodInfo* FindMethod(std::string_view) const { return nullptr; }
+
+  // The name of the server component the registry serves ("DSServer1" in this product);
+  // empty until whoever builds the server names it. Set before the server starts,
+  // read-only afterwards.
+  const std::string& ServerName() const { return FServerName; }
+  void SetServerName(std::string Name) { FServerName = std::move(Name); }
+
+ private:
+  static inline const std::vector<const TDSClassInfo*> kNoClasses;
+  static inline const std::vector<const TDSMethodInfo*> kNoMethods;
+
+  std::string FServerName;
 };
 
 }  // namespace tavrin

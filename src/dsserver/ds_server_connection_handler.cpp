@@ -22,7 +22,12 @@ TDSServerConnectionHandler::TDSServerConnectionHandler(
       FChannel(Channel),
       FRemoveFromConnectionList(std::move(RemoveFromConnectionList)) {}
 
-TDSServerConnectionHandler::~TDSServerConnectionHandler() { FCommandHandlers.Clear(); }
+TDSServerConnectionHandler::~TDSServerConnectionHandler() {
+  // The commands' methods point at the instances, and the instances may still use the
+  // handler: commands first, instances next, the members after.
+  FCommandHandlers.Clear();
+  FInstanceProvider.reset();
+}
 
 // --- Connect and disconnect -------------------------------------------------------------
 
@@ -169,18 +174,42 @@ void TDSServerConnectionHandler::DbxCommandClose(TDBXCommandCloseMessage& Messag
   FCommandHandlers.Release(Message.FCommandHandle);
 }
 
-void TDSServerConnectionHandler::PrepareServerMethod(const std::string& MethodAlias,
-                                                     const std::string& ServerClassName) {
+void TDSServerConnectionHandler::PrepareServerMethod(
+    const std::string& MethodAlias, const std::string& ServerClassName, TDSServerObject* MethodInstance,
+    const std::function<void(TDSPrepareEventObject&)>* ClassOnPrepare) {
   TDSPrepareEventObject& Event = EventObjects().Prepare;
   Event.MethodAlias = MethodAlias;
   Event.ServerClassName = ServerClassName;
+  Event.MethodInstance = MethodInstance;
   Event.UserName.clear();
   Event.UserRoles.clear();
   if (const auto Session = TDSSessionManager::GetThreadSession()) {
     Event.UserName = Session->UserName();
     Event.UserRoles = Session->UserRoles();
   }
+  if (ClassOnPrepare != nullptr && *ClassOnPrepare) (*ClassOnPrepare)(Event);
   if (FEvents.OnPrepare) FEvents.OnPrepare(Event);
+}
+
+// --- Server class instances ------------------------------------------------------------
+
+TDSServerObject& TDSServerConnectionHandler::GetInstance(const TDSClassInfo& Class) {
+  if (!FInstanceProvider) {
+    FInstanceProvider = std::make_unique<TDSHashtableInstanceProvider>(
+        [this](const TDSClassInfo& Owner, std::unique_ptr<TDSServerObject> Instance) {
+          DestroyInstance(Owner, std::move(Instance));
+        });
+  }
+  return FInstanceProvider->GetInstance(Class, [&] { return CreateInstance(Class); });
+}
+
+std::unique_ptr<TDSServerObject> TDSServerConnectionHandler::CreateInstance(const TDSClassInfo& Class) {
+  return CreateServerClassInstance(Class, EventObjects().CreateInstance);
+}
+
+void TDSServerConnectionHandler::DestroyInstance(const TDSClassInfo& Class,
+                                                 std::unique_ptr<TDSServerObject> Instance) {
+  DestroyServerClassInstance(Class, std::move(Instance), EventObjects().DestroyInstance);
 }
 
 // --- Database-level requests and errors ------------------------------------------------

@@ -17,6 +17,7 @@
 #include "dbxstream/dbx_command_handler.h"
 #include "dbxstream/server_handler_chain.h"
 #include "dsserver/ds_command_table.h"
+#include "dsserver/ds_instance_provider.h"
 #include "dsserver/ds_method_dispatcher.h"
 #include "dsserver/ds_server_events.h"
 #include "dsserver/ds_sql_scanner.h"
@@ -63,7 +64,9 @@ class TDSServerConnectionHandler : public TDBXConnectionHandler {
                              IDSServerMethodProvider& Methods,
                              std::unique_ptr<TDBXConnectionHandler> Output,
                              std::function<void()> RemoveFromConnectionList);
-  // Frees the open commands before the output handler they write through.
+  // Frees the open commands before the output handler they write through, then the
+  // connection's server class instances (newest first), while everything they might
+  // use is still there.
   ~TDSServerConnectionHandler() override;
 
   // Authenticates through the thread's session, fires OnConnect and replies with handle
@@ -99,9 +102,26 @@ class TDSServerConnectionHandler : public TDBXConnectionHandler {
   IDSServerMethodProvider& MethodProvider() const { return FMethods; }
   // The command-text tokenizer, quoting with double quotes; made on first use.
   TDBXSqlScanner& GetSQLScanner();
-  // Fills the prepare event with the method and the session's user and fires the
-  // server's OnPrepare. What the hook raises fails the prepare.
-  void PrepareServerMethod(const std::string& MethodAlias, const std::string& ServerClassName);
+  // Fills the prepare event with the method, its instance and the session's user, and
+  // fires ClassOnPrepare (the server class's hook, when given and set), then the
+  // server's OnPrepare. What a hook raises fails the prepare.
+  void PrepareServerMethod(const std::string& MethodAlias, const std::string& ServerClassName,
+                           TDSServerObject* MethodInstance = nullptr,
+                           const std::function<void(TDSPrepareEventObject&)>* ClassOnPrepare = nullptr);
+
+  // --- For the instance life cycle ------------------------------------------------------
+  // The connection's instance of Class ("Session"): made through CreateInstance on the
+  // first call and kept until the handler is freed. Raises what creating raises; nothing
+  // is kept then.
+  TDSServerObject& GetInstance(const TDSClassInfo& Class);
+  // A new instance of Class through the class's create hook (with this connection's
+  // create event argument) or from its declaration; null when neither made one.
+  std::unique_ptr<TDSServerObject> CreateInstance(const TDSClassInfo& Class);
+  // Destroys Instance through the class's destroy hook (with this connection's destroy
+  // event argument), or frees it.
+  void DestroyInstance(const TDSClassInfo& Class, std::unique_ptr<TDSServerObject> Instance);
+  // The instances the connection keeps ("Session"); 0 before the first.
+  std::size_t InstanceCount() const { return FInstanceProvider ? FInstanceProvider->Count() : 0; }
 
   const TDSCommandTable& CommandTable() const { return FCommandHandlers; }
 
@@ -137,6 +157,9 @@ class TDSServerConnectionHandler : public TDBXConnectionHandler {
   TDbxChannel& FChannel;
   std::function<void()> FRemoveFromConnectionList;
   std::unique_ptr<TEventObjects> FEventObjects;
+  // The "Session" instances; made on first use, freed in the destructor right after the
+  // open commands.
+  std::unique_ptr<TDSHashtableInstanceProvider> FInstanceProvider;
   // True from a successful connect to the next disconnect.
   bool FConnected = false;
 };

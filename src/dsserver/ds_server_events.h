@@ -7,15 +7,16 @@
 // Threading: a hook is called on the connection's thread, from many connections at
 // once, so whatever a hook touches beyond its argument must be thread-safe.
 
-#include <any>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dbxstream/dbx_channel.h"
 #include "dbxstream/dbx_context.h"
 #include "dbxstream/dbx_messages.h"
+#include "dsserver/ds_class_declaration.h"
 
 namespace tavrin {
 
@@ -40,20 +41,23 @@ struct TDSErrorEventObject : TDSEventObject {
 
 struct TDSAuthenticateEventObject : TDSEventObject {};
 
-// An instance of a server class made or about to be destroyed (filled by the instance
-// life cycle).
+// A server class instance to be made: a create hook puts the new instance here (the
+// server takes it over), or leaves it empty to let the server make one itself.
 struct TDSCreateInstanceEventObject : TDSEventObject {
-  std::any ServerClassInstance;
+  std::unique_ptr<TDSServerObject> ServerClassInstance;
 };
+// A server class instance to be destroyed: a destroy hook may take it out and free it
+// itself; whatever it leaves here is freed by the server after the hook.
 struct TDSDestroyInstanceEventObject : TDSEventObject {
-  std::any ServerClassInstance;
+  std::unique_ptr<TDSServerObject> ServerClassInstance;
 };
 
 // A method about to be prepared, or a call about to be authorized.
 struct TDSMethodEventObject : TDSEventObject {
   std::string MethodAlias;
   std::string ServerClassName;
-  std::any MethodInstance;
+  // The object the method runs on; not owned.
+  TDSServerObject* MethodInstance = nullptr;
   std::string UserName;
   std::vector<std::string> UserRoles;
   std::vector<std::string> AuthorizedRoles;

@@ -80,6 +80,10 @@ TDBXTcpClientChannel::TDBXTcpClientChannel(const std::string& Host, std::uint16_
   if (Probe) {
     Negotiate(Timeout);
   }
+  // The bounded waits above left the socket in non-blocking mode, in which a read that
+  // finds nothing waiting tries, polls and tries again: three system calls per reply
+  // where a blocking read makes one. If the switch fails, reads still work that way.
+  FSocket->Socket.native_non_blocking(false, Error);
 }
 
 TDBXTcpClientChannel::~TDBXTcpClientChannel() { Close(); }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dsserver/dbx_error.h"
+#include "platform/thread_setup.h"
 #include "transport/filter_socket_channel.h"
 #include "transport/tcp_binding.h"
 #include "transport/tcp_channel.h"
@@ -127,6 +128,9 @@ void TDSTCPServerTransport::Bind() {
 // --- Accepting -------------------------------------------------------------------------
 
 void TDSTCPServerTransport::AcceptLoop(TDSTCPBinding& Binding) {
+  // Accepting should not wait behind busy connection threads; refused on systems where
+  // that needs privileges, and harmless then.
+  platform::RaiseCurrentThreadPriority();
   for (;;) {
     auto Connection = std::make_shared<TDSTCPConnection>();
     std::error_code Failure;
@@ -200,6 +204,8 @@ void TDSTCPServerTransport::RunConnection(const std::shared_ptr<TDSTCPConnection
 
 void TDSTCPServerTransport::ServeConnection(const std::shared_ptr<TDSTCPConnection>& Connection) {
   // On connect: the channels, the registry slot, then the chain over the filter channel.
+  // The apartment is left last, after the chain and the socket are gone.
+  const platform::TThreadApartment Apartment;
   TDSTCPChannelInternal Tcp(Connection, FRun.SessionEvents);
   TDBXFilterSocketChannel Filter(Tcp);
   Filter.Open();

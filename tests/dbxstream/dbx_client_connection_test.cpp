@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -413,6 +414,200 @@ TEST(DbxClientBlobs, ALongOutStringIsFetchedWithMoreBlobUntilItsCommandCloses) {
   Out.GoToField(1);
   EXPECT_EQ(ErrorOf([&] { Out.ReadString(); }).ErrorCode(), TDBXErrorCodes::CommandClosed);
   EXPECT_EQ(c.Loop->Sent, R"({"method":"command_close","params":[0]})");
+}
+
+// --- Long parameters: the server's more-blob requests during an execute ------------------
+
+// A server that, after an execute request, asks for the rest of each ordinal of its list
+// in turn, again and again until the client's answer is a last piece, and then replies
+// Reply. Each flush of the client is one request or one answer.
+class TMoreBlobServerChannel : public TDbxChannel {
+ public:
+  struct TPiece {
+    std::int32_t Ordinal;
+    std::int32_t Count;  // as written: negative on the last piece
+    std::string CountField;
+    std::string Bytes;
+  };
+
+  TMoreBlobServerChannel(std::vector<std::int32_t> Ordinals, std::string Reply)
+      : FOrdinals(std::move(Ordinals)), FReply(std::move(Reply)) {}
+
+  std::int32_t Read(std::span<std::uint8_t> Buffer) override {
+    const std::size_t n = std::min(Buffer.size(), FToClient.size() - FReadPosition);
+    std::copy_n(FToClient.begin() + static_cast<std::ptrdiff_t>(FReadPosition), n, Buffer.begin());
+    FReadPosition += n;
+    return static_cast<std::int32_t>(n);
+  }
+
+  void Write(std::span<const std::uint8_t> Bytes) override {
+    const std::string Text(Bytes.begin(), Bytes.end());
+    if (FInRequest || Text.starts_with(R"({"method":"execute")")) {
+      // A request larger than the write buffer arrives in several writes.
+      FInRequest = !Text.ends_with("]}]}");
+      if (FInRequest) return;
+      FNext = 0;
+      AskOrReply();
+    } else if (Text.starts_with(kDataStart)) {
+      ReadAnswer(Text);
+    } else {
+      ADD_FAILURE() << "unexpected write: " << Text.substr(0, 40);
+    }
+  }
+
+  bool ConnectionLost() const override { return false; }
+  const TDBXChannelInfo& ChannelInfo() const override { return FInfo; }
+
+  std::size_t UnreadBytes() const { return FToClient.size() - FReadPosition; }
+  // The bytes of every answer for Ordinal, in order.
+  std::string RestOf(std::int32_t Ordinal) const {
+    std::string Rest;
+    for (const auto& Piece : Pieces) {
+      if (Piece.Ordinal == Ordinal) Rest += Piece.Bytes;
+    }
+    return Rest;
+  }
+
+  std::vector<TPiece> Pieces;
+
+ private:
+  static constexpr std::string_view kDataStart = R"({"data":[)";
+
+  void AskOrReply() {
+    const std::string Request = FNext < FOrdinals.size()
+        ? R"({"more_blob":[0,)" + std::to_string(FNext + 1) + ",0," + std::to_string(FOrdinals[FNext]) + ",-1]}"
+        : FReply;
+    FToClient.insert(FToClient.end(), Request.begin(), Request.end());
+  }
+
+  // {"data":[count padded to 9 characters,bytes]}
+  void ReadAnswer(const std::string& Text) {
+    ASSERT_LT(FNext, FOrdinals.size()) << "an answer nobody asked for";
+    TPiece Piece{FOrdinals[FNext], 0, Text.substr(kDataStart.size(), 9), ""};
+    Piece.Count = std::stoi(Piece.CountField);
+    const std::size_t Start = kDataStart.size() + 10;
+    const std::size_t Length = static_cast<std::size_t>(std::abs(Piece.Count));
+    ASSERT_EQ(Text.size(), Start + Length + 2) << "one answer per flush, whole";
+    EXPECT_EQ(Text.substr(Start - 1, 1), ",");
+    EXPECT_EQ(Text.substr(Start + Length), "]}");
+    Piece.Bytes = Text.substr(Start, Length);
+    if (Piece.Count <= 0) ++FNext;
+    Pieces.push_back(std::move(Piece));
+    AskOrReply();
+  }
+
+  std::vector<std::int32_t> FOrdinals;
+  std::string FReply;
+  std::size_t FNext = 0;
+  bool FInRequest = false;
+  std::vector<std::uint8_t> FToClient;
+  std::size_t FReadPosition = 0;
+  TDBXChannelInfo FInfo;
+};
+
+// Bytes that differ from their neighbours, so that a piece out of place shows.
+std::vector<std::uint8_t> Pattern(std::size_t Length, std::uint8_t Seed) {
+  std::vector<std::uint8_t> Bytes(Length);
+  for (std::size_t i = 0; i < Length; ++i) Bytes[i] = static_cast<std::uint8_t>(Seed + i * 7 + i / 251);
+  return Bytes;
+}
+
+// A byte source that cannot tell its size: the row buffer leaves its rest in it.
+class TUnsizedStream : public TStream {
+ public:
+  explicit TUnsizedStream(std::vector<std::uint8_t> Bytes) : FBytes(std::move(Bytes)) {}
+  std::int64_t Read(std::span<std::uint8_t> Buffer) override { return FBytes.Read(Buffer); }
+
+ private:
+  TBytesStream FBytes;
+};
+
+constexpr char kVoidReply[] = R"({"result":[]})";
+
+// A piece's count as the server reads it: left-aligned, padded with blanks to 9 places.
+std::string PaddedCount(std::int32_t Count) {
+  std::string Field = std::to_string(Count);
+  Field.resize(9, ' ');
+  return Field;
+}
+
+TEST(DbxClientLongParameters, EachMoreBlobRequestGetsTheNextPieceOfTheValueHeldForItsOrdinal) {
+  // Rests of several pieces (a piece is at most a write buffer), and one left in a
+  // source that cannot tell its size.
+  const auto First = Pattern(30000, 1);
+  const auto Second = Pattern(20000, 99);
+  const auto Third = Pattern(5000, 200);
+  TMoreBlobServerChannel Server({1, 3, 4}, kVoidReply);
+  TDBXClientConnection Client(Server);
+
+  TDBXRowBuffer& Row = Client.BeginParameters();
+  EXPECT_TRUE(Row.WriteString(u"short"));
+  EXPECT_FALSE(Client.HoldLongParameter(0));  // it fitted: no rest
+  const auto FirstInline = static_cast<std::size_t>(Row.WriteBytes(First));
+  EXPECT_TRUE(Client.HoldLongParameter(1));
+  Row.WriteNull();
+  const auto SecondInline = static_cast<std::size_t>(Row.WriteBytes(Second));
+  EXPECT_TRUE(Client.HoldLongParameter(3));
+  auto Source = std::make_unique<TUnsizedStream>(Third);
+  const auto ThirdInline = static_cast<std::size_t>(Row.WriteBytes(*Source));
+  EXPECT_FALSE(Client.HoldLongParameter(4));  // the rest is still in the source
+  Client.HoldLongParameter(4, std::move(Source));
+
+  const TDBXExecuteReply Reply = Client.Execute(0);
+  EXPECT_FALSE(Reply.HasParameterRow);
+  EXPECT_EQ(Server.UnreadBytes(), 0u);
+  const auto Rest = [](const std::vector<std::uint8_t>& Value, std::size_t Inline) {
+    return std::string(Value.begin() + static_cast<std::ptrdiff_t>(Inline), Value.end());
+  };
+  EXPECT_EQ(Server.RestOf(1), Rest(First, FirstInline));
+  EXPECT_EQ(Server.RestOf(3), Rest(Second, SecondInline));
+  EXPECT_EQ(Server.RestOf(4), Rest(Third, ThirdInline));
+  ASSERT_GE(Server.Pieces.size(), 5u);
+  for (std::size_t i = 0; i < Server.Pieces.size(); ++i) {
+    const auto& Piece = Server.Pieces[i];
+    SCOPED_TRACE(::testing::Message() << "piece " << i << " of ordinal " << Piece.Ordinal);
+    // With the rests whole, this shows each value's last piece was marked: unmarked, the
+    // server would have asked once more and got an empty piece.
+    EXPECT_NE(Piece.Count, 0);
+    EXPECT_EQ(Piece.CountField, PaddedCount(Piece.Count));
+  }
+}
+
+TEST(DbxClientLongParameters, ARequestForAnOrdinalWithNothingHeldGetsAnEmptyLastPieceAndIsRaisedAfterTheReply) {
+  struct TCase {
+    const char* Name;
+    std::string Reply;
+    std::int32_t Code;
+    std::string Message;
+  };
+  const TCase Cases[] = {
+      {"reply", kVoidReply, 0, "No long value held for parameter 2"},
+      // The server's own error wins: it is what the caller must see.
+      {"error reply", R"({"error":{"name":"E","code":113,"message":"no"})", 113, "no"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    // 2 was never held; 1 was held for the execute before and dropped by
+    // BeginParameters; 0 was sent whole already when the server asks again.
+    TMoreBlobServerChannel Server({0, 2, 1, 0}, Case.Reply);
+    TDBXClientConnection Client(Server);
+    Client.BeginParameters();
+    Client.HoldLongParameter(1, std::make_unique<TBytesStream>(Pattern(10, 0)));
+    TDBXRowBuffer& Row = Client.BeginParameters();
+    Row.WriteBytes(Pattern(10000, 0));
+    ASSERT_TRUE(Client.HoldLongParameter(0));
+
+    const TDBXError Error = ErrorOf([&] { Client.Execute(0); });
+    EXPECT_EQ(Error.ErrorCode(), Case.Code);
+    EXPECT_EQ(Error.Message(), Case.Message);
+    ASSERT_EQ(Server.Pieces.size(), 4u);
+    EXPECT_LT(Server.Pieces[0].Count, 0);
+    for (std::size_t i = 1; i < Server.Pieces.size(); ++i) {
+      EXPECT_EQ(Server.Pieces[i].CountField, PaddedCount(0)) << i;
+      EXPECT_EQ(Server.Pieces[i].Bytes, "") << i;
+    }
+    EXPECT_EQ(Server.UnreadBytes(), 0u);
+  }
 }
 
 TEST(DbxClientSession, DisconnectSendsTheConnectionHandleAndEndsRequestHandling) {

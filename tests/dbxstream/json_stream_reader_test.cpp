@@ -365,6 +365,25 @@ TEST_F(JsonStreamReaderTest, ReadsResultsAndRaisesErrorRepliesWithTheirCodeAndMe
             "Expected:  '{' found:  '[' at position:  0\n[\"result\"");
 }
 
+TEST_F(JsonStreamReaderTest, AMoreBlobRequestStandsForAReplyOnlyWhereTheCallerAdmitsIt) {
+  Channel.Feed(R"( {"more_blob":[4]}{"result":[5]})");
+  EXPECT_EQ(Reader.NextResultOrMoreBlobObjectStart(), TDBXStringCodes::MoreBlob);
+  Reader.Next(tk::ArrayStart);
+  EXPECT_EQ(Reader.ReadInt(), 4);
+  Reader.SkipToEndOfObject();
+  EXPECT_EQ(Reader.NextResultOrMoreBlobObjectStart(), TDBXStringCodes::Result);
+  Reader.Next(tk::ArrayStart);
+  EXPECT_EQ(Reader.ReadInt(), 5);
+  Reader.SkipToEndOfObject();
+
+  Channel.Feed(R"({"more_blob":[4]})");
+  EXPECT_EQ(ErrorOf([&] { Reader.NextResultObjectStart(); }).Message(),
+            "Expected:  '\"result\" at position:  2\n{\"more_blob\":[4]}");
+  Channel.Feed(R"({"more_blox":[4]})");
+  EXPECT_EQ(ErrorOf([&] { Reader.NextResultOrMoreBlobObjectStart(); }).Message(),
+            "Expected:  '\"more_blob\" at position:  10\n{\"more_blox\":[4]}");
+}
+
 TEST_F(JsonStreamReaderTest, NextResultObjectStartPassesOverASignatureBlock) {
   // 0xB7, length 12, version 1, then 12 - 8 bytes of the block.
   Channel.Feed(std::string("\xB7\x00\x00\x00\x0C\x00\x00\x00\x01wxyz{\"result\":[3]}", 27));

@@ -33,10 +33,13 @@ struct TClient {
   TDBXClientConnection Connection;
 };
 
-// Prepares and runs Echo with Text on an open command; returns the result.
-std::u16string Echo(TDBXClientConnection& Connection, std::int32_t Handle, const std::u16string& Text) {
+// Runs Echo with Text on an open command; returns the result. With
+// HoldRest, the rest of a text too long for the parameter row is held for the server's
+// more-blob requests; without, such a text makes Execute raise.
+std::u16string Echo(TDBXClientConnection& Connection, std::int32_t Handle, const std::u16string& Text,
+                    bool HoldRest = false) {
   TDBXRowBuffer& Row = Connection.BeginParameters();
-  Row.WriteString(Text);
+  if (!Row.WriteString(Text) && HoldRest) Connection.HoldLongParameter(0);
   Row.WriteNull();
   const TDBXExecuteReply Reply = Connection.Execute(Handle);
   if (!Reply.HasParameterRow) return u"<no row>";
@@ -67,12 +70,26 @@ TEST(DbxServerCommands, PrepareAndExecuteEchoRoundTrip) {
   EXPECT_EQ(Prepared.Parameters[1].Name(), "ReturnParameter");
   // Latin-1 and beyond: both text forms of the row buffer cross the wire. The long one
   // comes after earlier replies were read into the client's parameter row, which once
-  // shrank the row's fill limit and sent the argument by more-blob, which the client
-  // cannot serve.
+  // shrank the row's fill limit and sent the argument by more-blob, which this Echo
+  // does not serve.
   for (const std::u16string& Text : {std::u16string(u"ol\u00e9"), std::u16string(u"\u0100 and more"),
                                      std::u16string(2000, u'z')}) {
     EXPECT_EQ(Echo(c.Connection, 0, Text), Text);
   }
+}
+
+TEST(DbxServerCommands, ALongArgumentArrivesWholeAndComesBackWhole) {
+  TDbxTestServer Server;
+  TClient c(Server.Port());
+  c.Connection.Connect({});
+  const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle;
+  // More than a row buffer both ways, so the server fetches the argument's rest and the
+  // client the result's; the last character switches the text to two bytes per unit.
+  std::u16string Text(kLongLength, u' ');
+  for (std::size_t i = 0; i < Text.size(); ++i) Text[i] = static_cast<char16_t>(u'a' + i % 26);
+  Text.back() = u'\u0100';
+  EXPECT_EQ(Echo(c.Connection, Handle, Text, true), Text);
+  EXPECT_EQ(Echo(c.Connection, Handle, u"short after"), u"short after");
 }
 
 TEST(DbxServerCommands, HandlesAreReusedAfterCloseAndUnknownOnesRefused) {
@@ -130,6 +147,24 @@ TEST(DbxServerResults, ALongValueArrivesWholeThroughMoreBlob) {
   ASSERT_TRUE(c.Connection.Execute(Handle).HasParameterRow);
   c.Connection.ParameterRow().GoToField(0);
   EXPECT_EQ(c.Connection.ParameterRow().ReadString(), std::u16string(kLongLength, u'x'));
+}
+
+TEST(DbxServerResults, NextResultAnswersNoMoreResultsAndRefusesAnUnknownCommand) {
+  TDbxTestServer Server;
+  TClient c(Server.Port());
+  c.Connection.Connect({});
+  const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle;
+  ASSERT_EQ(Echo(c.Connection, Handle, u"x"), u"x");
+  const TDBXNextResultReply Next = c.Connection.NextResult(Handle);
+  EXPECT_FALSE(Next.Updateable);
+  EXPECT_EQ(Next.RowsAffected, 0);
+  EXPECT_FALSE(Next.HasNextResult);
+  EXPECT_EQ(Next.CommandHandle, -1);
+
+  const TDBXError Error = ErrorOf([&] { c.Connection.NextResult(99); });
+  EXPECT_EQ(Error.ErrorCode(), 29);
+  EXPECT_EQ(Error.Message(), "Remote error: Invalid command handle:  99");
+  EXPECT_EQ(Echo(c.Connection, Handle, u"on"), u"on");
 }
 
 // --- Exact bytes from a plain socket ------------------------------------------------------

@@ -1,8 +1,9 @@
 #pragma once
 // A real server on a loopback ephemeral port, wired as the product wires it: the TCP
 // transport, per connection the whole handler chain with the server connection link
-// over the test methods (Echo, Fail, Rows, Long), a TCP session binder, and the session
-// manager of the process as the transport's source of session-close events.
+// over the test methods (Echo, Fail, Rows, Long) or over a method registry the test
+// hands in, a TCP session binder, and the session manager of the process as the
+// transport's source of session-close events.
 
 #include <cstdint>
 #include <list>
@@ -68,11 +69,9 @@ class TOwnedServerChain : public TDBXProtocolHandler {
 class TDbxTestServer {
  public:
   // Started on an ephemeral loopback port; raises what Start raises.
-  TDbxTestServer() : FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
-    FTransport.SetPort(0);
-    FTransport.SetSessionEvents(&FSessionEvents);
-    FTransport.Start();
-  }
+  TDbxTestServer() : TDbxTestServer(nullptr) {}
+  // The same, every connection calling Methods (which must outlive the server).
+  explicit TDbxTestServer(IDSServerMethodProvider& Methods) : TDbxTestServer(&Methods) {}
   ~TDbxTestServer() { FTransport.Stop(); }
 
   TDbxTestServer(const TDbxTestServer&) = delete;
@@ -82,9 +81,17 @@ class TDbxTestServer {
   TDSTCPServerTransport& Transport() { return FTransport; }
 
  private:
+  explicit TDbxTestServer(IDSServerMethodProvider* SharedMethods)
+      : FSharedMethods(SharedMethods),
+        FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
+    FTransport.SetPort(0);
+    FTransport.SetSessionEvents(&FSessionEvents);
+    FTransport.Start();
+  }
+
   TDSTCPConnectionChain Build(const TDSTCPConnectionInfo& Info) {
-    TTestMethods* Methods = nullptr;
-    {
+    IDSServerMethodProvider* Methods = FSharedMethods;
+    if (Methods == nullptr) {
       std::lock_guard Guard(FMethodsLock);
       Methods = &FMethods.emplace_back();
     }
@@ -100,6 +107,8 @@ class TDbxTestServer {
   // lock, so connections must not share one. Kept until the server is gone.
   std::mutex FMethodsLock;  // guards FMethods
   std::list<TTestMethods> FMethods;
+  // The registry every connection uses, when the test gave one; read-only once started.
+  IDSServerMethodProvider* FSharedMethods = nullptr;
   TDSTCPServerTransport FTransport;  // last: stopped and destroyed before what it uses
 };
 

@@ -1,0 +1,285 @@
+// What the server's request path adds to a round trip: executing a prepared server
+// method that does nothing but return 0, over a real loopback connection to the real
+// transport and handler chain, against a plain echo of the same number of bytes over
+// blocking sockets (one thread per connection, Nagle off on both ends, as the server
+// and the client channel set it). Both round trips pay for the same two wake-ups; what
+// the execute adds is the client connection's and the server's work on top of one read
+// and one write each, which the method keeps down to the request path itself.
+
+#include <benchmark/benchmark.h>
+
+#include <asio.hpp>
+#include <cctype>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "dbxstream/dbx_client_connection.h"
+#include "dbxstream/dbx_context.h"
+#include "dbxstream/row_value_codec.h"
+#include "dbxstream/server_handler_chain.h"
+#include "dsserver/dbx_error.h"
+#include "dsserver/ds_method_dispatcher.h"
+#include "dsserver/ds_server_connection_handler.h"
+#include "dsserver/ds_server_events.h"
+#include "dsserver/ds_session_manager.h"
+#include "dsserver/ds_tcp_session_binder.h"
+#include "dsserver/unicode_text.h"
+#include "dsserver/value_holders.h"
+#include "interleaved_ratio.h"
+#include "transport/connection_chain.h"
+#include "transport/session_events.h"
+#include "transport/tcp_client_channel.h"
+#include "transport/tcp_limits.h"
+#include "transport/tcp_server_transport.h"
+
+namespace tavrin {
+namespace {
+
+constexpr char kClassName[] = "TBenchMethods";
+constexpr char kMethodName[] = "Zero";
+constexpr char kMethodAlias[] = "TBenchMethods.Zero";
+constexpr char16_t kMethodAlias16[] = u"TBenchMethods.Zero";
+constexpr char16_t kServerMethodType[] = u"Corvane.ServerMethod";
+constexpr std::int32_t kNotFoundCode = 105;
+
+// TBenchMethods.Zero: integer -- no parameters, returns 0.
+class TZeroMethod : public IDSPreparedServerMethod {
+ public:
+  TZeroMethod() {
+    auto Result = std::make_unique<TDBXParameter>();
+    Result->SetName("ReturnParameter");
+    Result->SetDataType(TDBXDataTypes::Int32Type);
+    Result->SetParameterDirection(TDBXParameterDirections::ReturnParameter);
+    Result->SetValue(std::make_unique<TDBXInt32Value>());
+    FParameters.push_back(std::move(Result));
+  }
+
+  const std::string& MethodAlias() const override { return FAlias; }
+  const std::string& ClassName() const override { return FClass; }
+  const std::string& MethodName() const override { return FName; }
+  const std::string& LifeCycle() const override { return FLifeCycle; }
+  TDBXParameterList& Parameters() override { return FParameters; }
+  bool HasLiteralParameters() const override { return false; }
+  bool HasOutOrReturnParameters() const override { return true; }
+  bool HasTableParameters() const override { return false; }
+
+  void LoadArguments(TDBXRowBuffer&) override {}
+  void Invoke(std::vector<std::shared_ptr<TDBXReader>>&) override {
+    static_cast<TDBXInt32Value&>(*FParameters[0]->Value()).SetInt32(0);
+  }
+  std::vector<TDSPendingLongValue> WriteResults(TDBXRowBuffer& Row) override {
+    WriteRowValue(Row, *FParameters[0], *FParameters[0]->Value());
+    return {};
+  }
+  std::shared_ptr<TDBXReader> ReturnReader() override { return nullptr; }
+  void ReleaseInstance() override {}
+  void RenewInstance() override {}
+
+ private:
+  std::string FAlias = kMethodAlias;
+  std::string FClass = kClassName;
+  std::string FName = kMethodName;
+  std::string FLifeCycle = TDSLifeCycles::kSession;
+  TDBXParameterList FParameters;
+};
+
+// A server class of one method; stateless, so every connection may share it.
+class TBenchMethods : public IDSServerMethodProvider {
+ public:
+  bool HasMethod(std::u16string_view Alias) const override { return Names(Alias); }
+
+  std::unique_ptr<IDSPreparedServerMethod> Prepare(std::u16string_view CommandText,
+                                                   TDSServerConnectionHandler& Connection,
+                                                   bool) override {
+    if (!Names(CommandText)) {
+      throw TDBXError(kNotFoundCode, ToUtf8(CommandText) + " method not found in the server method list");
+    }
+    Connection.PrepareServerMethod(kMethodAlias, kClassName);
+    return std::make_unique<TZeroMethod>();
+  }
+
+ private:
+  static bool Names(std::u16string_view Alias) {
+    const std::string Text = ToUtf8(Alias);
+    const std::string_view Expected = kMethodAlias;
+    if (Text.size() != Expected.size()) return false;
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+      const auto Upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+      if (Upper(Text[i]) != Upper(Expected[i])) return false;
+    }
+    return true;
+  }
+};
+
+// The transport's view of the session manager, as the product wires it.
+class TManagerSessionEvents : public TDSSessionEvents {
+ public:
+  std::uint64_t Subscribe(TSessionClosed Listener) override {
+    return TDSSessionManager::Instance().AddSessionEvent(
+        [Listener = std::move(Listener)](TDSSessionEventType Type, const std::shared_ptr<TDSSession>& Session) {
+          if (Type == TDSSessionEventType::Closed && Session) Listener(Session->SessionName());
+        });
+  }
+  void Unsubscribe(std::uint64_t Subscription) override {
+    TDSSessionManager::Instance().RemoveSessionEvent(Subscription);
+  }
+  std::string ThreadSessionName() const override {
+    const auto Session = TDSSessionManager::GetThreadSession();
+    return Session ? Session->SessionName() : std::string();
+  }
+};
+
+// One connection's chain together with the context it raises through.
+class TOwnedChain : public TDBXProtocolHandler {
+ public:
+  TOwnedChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events, IDSServerMethodProvider& Methods)
+      : FHandler(BuildServerHandlerChain(
+            Info.Channel, FContext, Info.BufferSize / tcp::kBytesPerKB,
+            MakeServerConnectionLink(Events, Methods, Info.UnregisterConnection),
+            std::make_unique<TDSTCPSessionBinder>(Info.Channel.ChannelInfo().ClientInfo.IpAddress))) {}
+
+  bool HandleProtocol() override { return FHandler->HandleProtocol(); }
+  bool HandleNonBlockingProtocol() override { return FHandler->HandleNonBlockingProtocol(); }
+  void SetUp(TDSCustomAuthenticationManager* Manager) override { FHandler->SetUp(Manager); }
+
+ private:
+  TDBXContext FContext;
+  std::unique_ptr<TDBXJSonServerProtocolHandler> FHandler;
+};
+
+// The real server on an ephemeral loopback port.
+class TMethodServer {
+ public:
+  TMethodServer() : FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
+    FTransport.SetPort(0);
+    FTransport.SetSessionEvents(&FSessionEvents);
+    FTransport.Start();
+  }
+  ~TMethodServer() { FTransport.Stop(); }
+  TMethodServer(const TMethodServer&) = delete;
+  TMethodServer& operator=(const TMethodServer&) = delete;
+
+  std::uint16_t Port() const { return FTransport.BoundPort(); }
+
+ private:
+  TDSTCPConnectionChain Build(const TDSTCPConnectionInfo& Info) {
+    TDSTCPConnectionChain Chain;
+    Chain.Handler = std::make_unique<TOwnedChain>(Info, FEvents, FMethods);
+    Chain.AfterBatch = [] { TDSSessionManager::ClearThreadSession(); };
+    return Chain;
+  }
+
+  TManagerSessionEvents FSessionEvents;
+  TDSServerEvents FEvents;
+  TBenchMethods FMethods;
+  TDSTCPServerTransport FTransport;  // last: stopped before what it uses goes
+};
+
+// The client channel, noting how many bytes each write sent: the size of the request
+// the echo then has to carry.
+class TCountingChannel : public TDbxChannel {
+ public:
+  explicit TCountingChannel(TDbxChannel& Inner) : FInner(Inner) {}
+  std::int32_t Read(std::span<std::uint8_t> Buffer) override {
+    const std::int32_t Count = FInner.Read(Buffer);
+    ReadBytes += static_cast<std::size_t>(Count);
+    return Count;
+  }
+  void Write(std::span<const std::uint8_t> Bytes) override {
+    FInner.Write(Bytes);
+    WrittenBytes += Bytes.size();
+  }
+  bool ConnectionLost() const override { return FInner.ConnectionLost(); }
+  const TDBXChannelInfo& ChannelInfo() const override { return FInner.ChannelInfo(); }
+
+  std::size_t ReadBytes = 0;
+  std::size_t WrittenBytes = 0;
+
+ private:
+  TDbxChannel& FInner;
+};
+
+// Echoes every Size bytes it receives, on its own thread, until the client closes.
+class TEchoServer {
+ public:
+  // Connects Client and accepts its connection before returning; raises what Asio
+  // raises. Client must outlive the server, which closes it when it goes.
+  TEchoServer(asio::io_context& Io, asio::ip::tcp::socket& Client, std::size_t Size) : FClient(Client) {
+    asio::ip::tcp::acceptor Acceptor(Io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    Client.connect(Acceptor.local_endpoint());  // completes from the backlog
+    asio::ip::tcp::socket Peer = Acceptor.accept();
+    Peer.set_option(asio::ip::tcp::no_delay(true));
+    FThread = std::thread([Peer = std::move(Peer), Size]() mutable {
+      std::vector<std::uint8_t> Buffer(Size);
+      std::error_code Error;
+      while (!Error) {
+        asio::read(Peer, asio::buffer(Buffer), Error);
+        if (!Error) asio::write(Peer, asio::buffer(Buffer), Error);
+      }
+    });
+  }
+  ~TEchoServer() {
+    std::error_code Ignored;  // closing ends the echo thread's read either way
+    FClient.shutdown(asio::ip::tcp::socket::shutdown_both, Ignored);
+    FClient.close(Ignored);
+    FThread.join();
+  }
+  TEchoServer(const TEchoServer&) = delete;
+  TEchoServer& operator=(const TEchoServer&) = delete;
+
+ private:
+  asio::ip::tcp::socket& FClient;
+  std::thread FThread;
+};
+
+void BM_ExecuteRoundTrip(benchmark::State& State) {
+  TMethodServer Server;
+  TDBXTcpClientChannel Tcp("127.0.0.1", Server.Port());
+  TCountingChannel Channel(Tcp);
+  TDBXClientConnection Connection(Channel);
+  Connection.Connect({});
+  const std::int32_t Handle = Connection.Prepare(kServerMethodType, kMethodAlias16).CommandHandle;
+
+  Channel.WrittenBytes = 0;
+  Channel.ReadBytes = 0;
+  if (!Connection.Execute(Handle).HasParameterRow) {
+    State.SkipWithError("the method's result did not come back");
+    return;
+  }
+  const std::size_t RequestBytes = Channel.WrittenBytes;
+  const std::size_t ReplyBytes = Channel.ReadBytes;
+
+  asio::io_context Io;
+  asio::ip::tcp::socket EchoClient(Io);
+  {
+    TEchoServer Echo(Io, EchoClient, RequestBytes);
+    EchoClient.set_option(asio::ip::tcp::no_delay(true));
+    std::vector<std::uint8_t> Request(RequestBytes, '.');
+    std::vector<std::uint8_t> Reply(RequestBytes);
+
+    bench::RunInterleaved(
+        State, "x_echo",
+        [&] {
+          const TDBXExecuteReply Result = Connection.Execute(Handle);
+          benchmark::DoNotOptimize(Result.HasParameterRow);
+        },
+        [&] {
+          asio::write(EchoClient, asio::buffer(Request));
+          asio::read(EchoClient, asio::buffer(Reply));
+          benchmark::DoNotOptimize(Reply.data());
+        });
+  }
+  Connection.CommandClose(Handle);
+  Connection.Disconnect();
+  State.counters["request_bytes"] = static_cast<double>(RequestBytes);
+  State.counters["reply_bytes"] = static_cast<double>(ReplyBytes);
+}
+BENCHMARK(BM_ExecuteRoundTrip);
+
+}  // namespace
+}  // namespace tavrin

@@ -1,0 +1,54 @@
+#pragma once
+// Every fixed text, name and limit of the application shell (data folder, addresses,
+// activity log), in one place. Texts are UTF-8.
+
+#include <array>
+#include <string_view>
+
+namespace tavrin::shell {
+
+// --- Data folder ----------------------------------------------------------------------
+// The product's uninstall entry, below the machine root of the registry.
+inline constexpr std::string_view kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZUL";
+inline constexpr std::string_view kUninstallValue = "UninstallString";
+// The optional settings file in the install folder that redirects the data folder.
+inline constexpr std::string_view kRoutesFile = "\\ROTAS.INI";
+inline constexpr std::string_view kRoutesSection = "Geral";
+inline constexpr std::string_view kRoutesKey = "Rota";
+// The file whose presence tells that a folder holds the product's database.
+inline constexpr std::string_view kMarkerFile = "\\zul.dll";
+inline constexpr char kPathDelimiter = '\\';
+inline constexpr char kDriveDelimiter = ':';
+
+// The box asking the operator for the folder when the registry names none.
+inline constexpr std::string_view kFolderPromptCaption = "Conexão ao banco de dados";
+inline constexpr std::string_view kFolderPromptText =
+    "Informe a pasta onde está localizado o banco de dados:";
+inline constexpr std::string_view kFolderPromptInitial = "s:\\wzultab.ser";
+inline constexpr int kFolderPromptMaxChars = 255;  // longest folder the box accepts
+
+// The box shown before the program ends when the folder lacks the marker file.
+inline constexpr std::string_view kErrorCaption = "Erro";
+inline constexpr std::string_view kNoDatabaseMessage =
+    "Não foi localizado um banco de dados do software ZUL na pasta ";
+inline constexpr int kExitCodeNoDatabase = 0;  // the program's exit code after that box
+
+inline constexpr std::string_view kDataFolderStatusPrefix = "Pasta de dados: ";
+
+// --- Addresses ------------------------------------------------------------------------
+inline constexpr std::string_view kLanAddressUnknown = "Não detectado.";
+inline constexpr std::string_view kInternetAddressUnavailable = "Não disponível";
+// The public services that answer a GET with the caller's IPv4 address, asked in this
+// order until one answers with a valid address: an address-lookup site's plain-text
+// page, a minimal address echo, a dynamic-DNS provider's echo page.
+inline constexpr std::array<std::string_view, 3> kDefaultAddressEchoServices{
+    "https://ipinfo.io/ip",
+    "https://api.ipify.org",
+    "http://ip1.dynupdate.no-ip.com/",
+};
+
+// --- Activity log ---------------------------------------------------------------------
+inline constexpr std::string_view kLogServerStarted = " - Servidor inicializado";
+
+}  // namespace tavrin::shell
