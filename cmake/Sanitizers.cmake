@@ -14,4 +14,6 @@ endif()
 # The fuzz preset instruments every library for coverage, so the fuzzer sees inside them.
 if(TAVRIN_BUILD_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+  # Plain programs of the tree (the demo data tool) link the instrumented libraries too.
+  add_link_options(-fsanitize=address,undefined)
 endif()
