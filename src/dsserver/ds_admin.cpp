@@ -86,13 +86,6 @@ constexpr char kDirectionMember[] = "direction";
 constexpr char kTypeMember[] = "type";
 constexpr char kResultMember[] = "Result";
 
-std::string UpperAscii(std::string Text) {
-  for (char& C : Text) {
-    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
-  }
-  return Text;
-}
-
 void AppendMethodRow(TDSMemoryTable& Table, const TDSMethodInfo& Method) {
   Table.AppendRow();
   Table.SetText(MethodColumn::MethodAlias, Method.MethodAlias);

@@ -7,18 +7,11 @@
 #include "dsserver/ds_method_dispatcher.h"
 #include "dsserver/ds_provider_data_module_adapter.h"
 #include "dsserver/ds_server_class.h"
+#include "dsserver/unicode_text.h"
 
 namespace tavrin {
 
 namespace {
-
-std::string UpperAscii(std::string_view Text) {
-  std::string Upper(Text);
-  for (char& C : Upper) {
-    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
-  }
-  return Upper;
-}
 
 std::unique_ptr<TDSServerObject> CreateFrom(const TDSClassDeclaration& Declaration) {
   if (!Declaration.Create) {

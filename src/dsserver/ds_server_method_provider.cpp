@@ -17,14 +17,6 @@ namespace tavrin {
 
 namespace {
 
-std::string UpperAscii(std::string_view Text) {
-  std::string Upper(Text);
-  for (char& C : Upper) {
-    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
-  }
-  return Upper;
-}
-
 std::string Formatted(std::string_view Pattern, std::string_view Value) {
   const std::size_t At = Pattern.find("%s");
   std::string Text(Pattern.substr(0, At));

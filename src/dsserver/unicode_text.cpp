@@ -103,4 +103,12 @@ std::string ToUtf8(std::u16string_view Utf16) {
   return Out;
 }
 
+std::string UpperAscii(std::string_view Text) {
+  std::string Upper(Text);
+  for (char& C : Upper) {
+    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
+  }
+  return Upper;
+}
+
 }  // namespace tavrin

@@ -13,4 +13,8 @@ std::u16string ToUtf16(std::string_view Utf8);
 // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view Utf16);
 
+// The text with a-z upper-cased and every other byte (accented letters included) kept:
+// how names are compared ignoring letter case.
+std::string UpperAscii(std::string_view Text);
+
 }  // namespace tavrin
