@@ -5,6 +5,11 @@
 // and the client channel set it). Both round trips pay for the same two wake-ups; what
 // the execute adds is the client connection's and the server's work on top of one read
 // and one write each, which the method keeps down to the request path itself.
+//
+// Then what parameters add to a call through the real method registry and dispatch
+// (the built-in classes and a declared server class, its instance per connection):
+// a method taking two texts against one taking none, both returning an integer, each
+// also against an echo of its own request.
 
 #include <benchmark/benchmark.h>
 
@@ -23,9 +28,13 @@
 #include "dbxstream/row_value_codec.h"
 #include "dbxstream/server_handler_chain.h"
 #include "dsserver/dbx_error.h"
+#include "dsserver/ds_builtin_classes.h"
+#include "dsserver/ds_declaration_builder.h"
 #include "dsserver/ds_method_dispatcher.h"
+#include "dsserver/ds_server_class.h"
 #include "dsserver/ds_server_connection_handler.h"
 #include "dsserver/ds_server_events.h"
+#include "dsserver/ds_server_method_provider.h"
 #include "dsserver/ds_session_manager.h"
 #include "dsserver/ds_tcp_session_binder.h"
 #include "dsserver/unicode_text.h"
@@ -152,10 +161,12 @@ class TOwnedChain : public TDBXProtocolHandler {
   std::unique_ptr<TDBXJSonServerProtocolHandler> FHandler;
 };
 
-// The real server on an ephemeral loopback port.
+// The real server on an ephemeral loopback port, every connection calling Methods
+// (which must outlive the server).
 class TMethodServer {
  public:
-  TMethodServer() : FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
+  explicit TMethodServer(IDSServerMethodProvider& Methods)
+      : FMethods(Methods), FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
     FTransport.SetPort(0);
     FTransport.SetSessionEvents(&FSessionEvents);
     FTransport.Start();
@@ -176,7 +187,7 @@ class TMethodServer {
 
   TManagerSessionEvents FSessionEvents;
   TDSServerEvents FEvents;
-  TBenchMethods FMethods;
+  IDSServerMethodProvider& FMethods;
   TDSTCPServerTransport FTransport;  // last: stopped before what it uses goes
 };
 
@@ -238,7 +249,8 @@ class TEchoServer {
 };
 
 void BM_ExecuteRoundTrip(benchmark::State& State) {
-  TMethodServer Server;
+  TBenchMethods Methods;
+  TMethodServer Server(Methods);
   TDBXTcpClientChannel Tcp("127.0.0.1", Server.Port());
   TCountingChannel Channel(Tcp);
   TDBXClientConnection Connection(Channel);
@@ -280,6 +292,126 @@ void BM_ExecuteRoundTrip(benchmark::State& State) {
   State.counters["reply_bytes"] = static_cast<double>(ReplyBytes);
 }
 BENCHMARK(BM_ExecuteRoundTrip);
+
+// --- Through the registry ---------------------------------------------------------------------
+
+constexpr char16_t kNoParametersAlias[] = u"TBenchServer.Zero";
+constexpr char16_t kTwoTextsAlias[] = u"TBenchServer.Login";
+// A sign-in's worth of text: a user name and a password.
+constexpr char16_t kUser[] = u"operador.caixa";
+constexpr char16_t kPassword[] = u"s3nh@-Forte-2024";
+
+// TBenchServer.Zero: Integer, and Login(const User, Password: string): Integer, which
+// answers the length of both texts.
+class TBenchServer : public TDSServerObject {
+ public:
+  std::int32_t Zero() const { return 0; }
+  std::int32_t Login(const std::u16string& User, const std::u16string& Password) const {
+    return static_cast<std::int32_t>(User.size() + Password.size());
+  }
+};
+
+const TDSClassDeclaration& BenchServerDeclaration() {
+  static const TDSClassDeclaration Declaration = [] {
+    using namespace declare;
+    TDSClassDeclaration Class;
+    Class.ClassName = "TBenchServer";
+    Class.UnitName = "BenchUnit";
+    Class.ParentClassName = "TObject";
+    Class.Create = [] { return std::make_unique<TBenchServer>(); };
+    Class.Methods = {
+        {"Zero", {}, Named("Integer"), false, false, BindMethod(&TBenchServer::Zero)},
+        {"Login", {ConstText("User"), ConstText("Password")}, Named("Integer"), false, false,
+         BindMethod(&TBenchServer::Login)},
+    };
+    return Class;
+  }();
+  return Declaration;
+}
+
+// One prepared call: at every execute the parameter row with the arguments and a null in
+// the result's slot, then the integer result read back. Without arguments no row goes
+// at all, as in the round trip above: the leanest request the baseline can make.
+struct TPreparedCall {
+  TDBXClientConnection& Connection;
+  std::int32_t Handle;
+  std::vector<std::u16string> Arguments;
+
+  std::int32_t operator()() const {
+    if (!Arguments.empty()) {
+      TDBXRowBuffer& Row = Connection.BeginParameters();
+      for (const auto& Text : Arguments) Row.WriteString(Text);
+      Row.WriteNull();
+    }
+    Connection.Execute(Handle);
+    Connection.ParameterRow().GoToField(static_cast<std::int32_t>(Arguments.size()));
+    return Connection.ParameterRow().ReadInt32();
+  }
+};
+
+void BM_RegistryCallRoundTrip(benchmark::State& State) {
+  TDSServerClass Component;
+  Component.OnGetClass = [] { return &BenchServerDeclaration(); };
+  TDSServerMethodProvider Registry(
+      std::vector<const TDSClassDeclaration*>{&DSAdminDeclaration(), &DSMetadataDeclaration()});
+  Registry.AddServerClass(Component);
+  Registry.Open();
+  TMethodServer Server(Registry);
+
+  TDBXTcpClientChannel Tcp("127.0.0.1", Server.Port());
+  TCountingChannel Channel(Tcp);
+  TDBXClientConnection Connection(Channel);
+  Connection.Connect({});
+  const TPreparedCall Calls[] = {
+      {Connection, Connection.Prepare(kServerMethodType, kNoParametersAlias).CommandHandle, {}},
+      {Connection, Connection.Prepare(kServerMethodType, kTwoTextsAlias).CommandHandle, {kUser, kPassword}},
+  };
+  const std::int32_t Expected[] = {0, static_cast<std::int32_t>(std::u16string_view(kUser).size() +
+                                                                 std::u16string_view(kPassword).size())};
+  std::size_t RequestBytes[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    Channel.WrittenBytes = 0;
+    if (Calls[i]() != Expected[i]) {
+      State.SkipWithError("a method answered something else");
+      return;
+    }
+    RequestBytes[i] = Channel.WrittenBytes;
+  }
+
+  asio::io_context Io;
+  asio::ip::tcp::socket EchoClients[2] = {asio::ip::tcp::socket(Io), asio::ip::tcp::socket(Io)};
+  std::vector<double> Ns;
+  {
+    TEchoServer Echoes[2] = {{Io, EchoClients[0], RequestBytes[0]}, {Io, EchoClients[1], RequestBytes[1]}};
+    std::vector<std::uint8_t> Requests[2], Replies[2];
+    for (int i = 0; i < 2; ++i) {
+      EchoClients[i].set_option(asio::ip::tcp::no_delay(true));
+      Requests[i].assign(RequestBytes[i], '.');
+      Replies[i].resize(RequestBytes[i]);
+    }
+    const auto Echo = [&](int i) {
+      return [&, i] {
+        asio::write(EchoClients[i], asio::buffer(Requests[i]));
+        asio::read(EchoClients[i], asio::buffer(Replies[i]));
+        benchmark::DoNotOptimize(Replies[i].data());
+      };
+    };
+    const auto Call = [&](int i) { return [&, i] { benchmark::DoNotOptimize(Calls[i]()); }; };
+    Ns = bench::FastestInterleaved(State, {Call(0), Call(1), Echo(0), Echo(1)});
+  }
+  for (const auto& Prepared : Calls) Connection.CommandClose(Prepared.Handle);
+  Connection.Disconnect();
+  State.counters["x_no_params"] = Ns[1] / Ns[0];
+  State.counters["none_x_echo"] = Ns[0] / Ns[2];
+  State.counters["texts_x_echo"] = Ns[1] / Ns[3];
+  State.counters["none_ns"] = Ns[0];
+  State.counters["texts_ns"] = Ns[1];
+  State.counters["echo_ns"] = Ns[2];
+  State.counters["texts_echo_ns"] = Ns[3];
+  State.counters["none_request_bytes"] = static_cast<double>(RequestBytes[0]);
+  State.counters["texts_request_bytes"] = static_cast<double>(RequestBytes[1]);
+}
+BENCHMARK(BM_RegistryCallRoundTrip);
 
 }  // namespace
 }  // namespace tavrin
