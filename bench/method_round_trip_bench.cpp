@@ -26,7 +26,6 @@
 #include "dbxstream/dbx_client_connection.h"
 #include "dbxstream/dbx_context.h"
 #include "dbxstream/row_value_codec.h"
-#include "dbxstream/server_handler_chain.h"
 #include "dsserver/dbx_error.h"
 #include "dsserver/ds_builtin_classes.h"
 #include "dsserver/ds_declaration_builder.h"
@@ -35,13 +34,12 @@
 #include "dsserver/ds_server_connection_handler.h"
 #include "dsserver/ds_server_events.h"
 #include "dsserver/ds_server_method_provider.h"
-#include "dsserver/ds_session_manager.h"
-#include "dsserver/ds_tcp_session_binder.h"
 #include "dsserver/unicode_text.h"
 #include "dsserver/value_holders.h"
 #include "interleaved_ratio.h"
+#include "remote/server_connection_chain.h"
+#include "remote/session_manager_events.h"
 #include "transport/connection_chain.h"
-#include "transport/session_events.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/tcp_limits.h"
 #include "transport/tcp_server_transport.h"
@@ -125,42 +123,6 @@ class TBenchMethods : public IDSServerMethodProvider {
   }
 };
 
-// The transport's view of the session manager, as the product wires it.
-class TManagerSessionEvents : public TDSSessionEvents {
- public:
-  std::uint64_t Subscribe(TSessionClosed Listener) override {
-    return TDSSessionManager::Instance().AddSessionEvent(
-        [Listener = std::move(Listener)](TDSSessionEventType Type, const std::shared_ptr<TDSSession>& Session) {
-          if (Type == TDSSessionEventType::Closed && Session) Listener(Session->SessionName());
-        });
-  }
-  void Unsubscribe(std::uint64_t Subscription) override {
-    TDSSessionManager::Instance().RemoveSessionEvent(Subscription);
-  }
-  std::string ThreadSessionName() const override {
-    const auto Session = TDSSessionManager::GetThreadSession();
-    return Session ? Session->SessionName() : std::string();
-  }
-};
-
-// One connection's chain together with the context it raises through.
-class TOwnedChain : public TDBXProtocolHandler {
- public:
-  TOwnedChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events, IDSServerMethodProvider& Methods)
-      : FHandler(BuildServerHandlerChain(
-            Info.Channel, FContext, Info.BufferSize / tcp::kBytesPerKB,
-            MakeServerConnectionLink(Events, Methods, Info.UnregisterConnection),
-            std::make_unique<TDSTCPSessionBinder>(Info.Channel.ChannelInfo().ClientInfo.IpAddress))) {}
-
-  bool HandleProtocol() override { return FHandler->HandleProtocol(); }
-  bool HandleNonBlockingProtocol() override { return FHandler->HandleNonBlockingProtocol(); }
-  void SetUp(TDSCustomAuthenticationManager* Manager) override { FHandler->SetUp(Manager); }
-
- private:
-  TDBXContext FContext;
-  std::unique_ptr<TDBXJSonServerProtocolHandler> FHandler;
-};
-
 // The real server on an ephemeral loopback port, every connection calling Methods
 // (which must outlive the server).
 class TMethodServer {
@@ -179,13 +141,10 @@ class TMethodServer {
 
  private:
   TDSTCPConnectionChain Build(const TDSTCPConnectionInfo& Info) {
-    TDSTCPConnectionChain Chain;
-    Chain.Handler = std::make_unique<TOwnedChain>(Info, FEvents, FMethods);
-    Chain.AfterBatch = [] { TDSSessionManager::ClearThreadSession(); };
-    return Chain;
+    return MakeServerConnectionChain(Info, FEvents, FMethods);
   }
 
-  TManagerSessionEvents FSessionEvents;
+  TDSSessionManagerEvents FSessionEvents;
   TDSServerEvents FEvents;
   IDSServerMethodProvider& FMethods;
   TDSTCPServerTransport FTransport;  // last: stopped before what it uses goes

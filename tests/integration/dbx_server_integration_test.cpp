@@ -15,6 +15,7 @@
 
 #include "dbxstream/dbx_client_connection.h"
 #include "dbx_test_server.h"
+#include "dsserver/ds_session_manager.h"
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
