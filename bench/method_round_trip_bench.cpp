@@ -36,7 +36,9 @@
 #include "dsserver/ds_server_method_provider.h"
 #include "dsserver/unicode_text.h"
 #include "dsserver/value_holders.h"
+#include "counting_channel.h"
 #include "interleaved_ratio.h"
+#include "loopback_echo.h"
 #include "remote/server_connection_chain.h"
 #include "remote/session_manager_events.h"
 #include "transport/connection_chain.h"
@@ -150,68 +152,11 @@ class TMethodServer {
   TDSTCPServerTransport FTransport;  // last: stopped before what it uses goes
 };
 
-// The client channel, noting how many bytes each write sent: the size of the request
-// the echo then has to carry.
-class TCountingChannel : public TDbxChannel {
- public:
-  explicit TCountingChannel(TDbxChannel& Inner) : FInner(Inner) {}
-  std::int32_t Read(std::span<std::uint8_t> Buffer) override {
-    const std::int32_t Count = FInner.Read(Buffer);
-    ReadBytes += static_cast<std::size_t>(Count);
-    return Count;
-  }
-  void Write(std::span<const std::uint8_t> Bytes) override {
-    FInner.Write(Bytes);
-    WrittenBytes += Bytes.size();
-  }
-  bool ConnectionLost() const override { return FInner.ConnectionLost(); }
-  const TDBXChannelInfo& ChannelInfo() const override { return FInner.ChannelInfo(); }
-
-  std::size_t ReadBytes = 0;
-  std::size_t WrittenBytes = 0;
-
- private:
-  TDbxChannel& FInner;
-};
-
-// Echoes every Size bytes it receives, on its own thread, until the client closes.
-class TEchoServer {
- public:
-  // Connects Client and accepts its connection before returning; raises what Asio
-  // raises. Client must outlive the server, which closes it when it goes.
-  TEchoServer(asio::io_context& Io, asio::ip::tcp::socket& Client, std::size_t Size) : FClient(Client) {
-    asio::ip::tcp::acceptor Acceptor(Io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
-    Client.connect(Acceptor.local_endpoint());  // completes from the backlog
-    asio::ip::tcp::socket Peer = Acceptor.accept();
-    Peer.set_option(asio::ip::tcp::no_delay(true));
-    FThread = std::thread([Peer = std::move(Peer), Size]() mutable {
-      std::vector<std::uint8_t> Buffer(Size);
-      std::error_code Error;
-      while (!Error) {
-        asio::read(Peer, asio::buffer(Buffer), Error);
-        if (!Error) asio::write(Peer, asio::buffer(Buffer), Error);
-      }
-    });
-  }
-  ~TEchoServer() {
-    std::error_code Ignored;  // closing ends the echo thread's read either way
-    FClient.shutdown(asio::ip::tcp::socket::shutdown_both, Ignored);
-    FClient.close(Ignored);
-    FThread.join();
-  }
-  TEchoServer(const TEchoServer&) = delete;
-  TEchoServer& operator=(const TEchoServer&) = delete;
-
- private:
-  asio::ip::tcp::socket& FClient;
-  std::thread FThread;
-};
-
 void BM_ExecuteRoundTrip(benchmark::State& State) {
   TBenchMethods Methods;
   TMethodServer Server(Methods);
   TDBXTcpClientChannel Tcp("127.0.0.1", Server.Port());
-  TCountingChannel Channel(Tcp);
+  bench::TCountingChannel Channel(Tcp);
   TDBXClientConnection Connection(Channel);
   Connection.Connect({});
   const std::int32_t Handle = Connection.Prepare(kServerMethodType, kMethodAlias16).CommandHandle;
@@ -228,7 +173,7 @@ void BM_ExecuteRoundTrip(benchmark::State& State) {
   asio::io_context Io;
   asio::ip::tcp::socket EchoClient(Io);
   {
-    TEchoServer Echo(Io, EchoClient, RequestBytes);
+    bench::TEchoServer Echo(Io, EchoClient, RequestBytes);
     EchoClient.set_option(asio::ip::tcp::no_delay(true));
     std::vector<std::uint8_t> Request(RequestBytes, '.');
     std::vector<std::uint8_t> Reply(RequestBytes);
@@ -318,7 +263,7 @@ void BM_RegistryCallRoundTrip(benchmark::State& State) {
   TMethodServer Server(Registry);
 
   TDBXTcpClientChannel Tcp("127.0.0.1", Server.Port());
-  TCountingChannel Channel(Tcp);
+  bench::TCountingChannel Channel(Tcp);
   TDBXClientConnection Connection(Channel);
   Connection.Connect({});
   const TPreparedCall Calls[] = {
@@ -341,7 +286,7 @@ void BM_RegistryCallRoundTrip(benchmark::State& State) {
   asio::ip::tcp::socket EchoClients[2] = {asio::ip::tcp::socket(Io), asio::ip::tcp::socket(Io)};
   std::vector<double> Ns;
   {
-    TEchoServer Echoes[2] = {{Io, EchoClients[0], RequestBytes[0]}, {Io, EchoClients[1], RequestBytes[1]}};
+    bench::TEchoServer Echoes[2] = {{Io, EchoClients[0], RequestBytes[0]}, {Io, EchoClients[1], RequestBytes[1]}};
     std::vector<std::uint8_t> Requests[2], Replies[2];
     for (int i = 0; i < 2; ++i) {
       EchoClients[i].set_option(asio::ip::tcp::no_delay(true));

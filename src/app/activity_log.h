@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/local_clock.h"
+#include "remote/remote_services.h"
 #include "platform/regional_format.h"
 
 namespace tavrin {
@@ -30,7 +31,7 @@ class IActivityLogSink {
   virtual void AddLine(const std::string& Line) = 0;
 };
 
-class TActivityLog {
+class TActivityLog final : public IActivityLogWriter {
  public:
   // Clock and Format must outlive the log; the log uses them under its lock only.
   TActivityLog(platform::ILocalClock& Clock, platform::IRegionalFormat& Format)
@@ -40,7 +41,7 @@ class TActivityLog {
 
   // Stamps Message with the current local date and time and hands the line to every
   // sink. Never raises: a line that cannot be built or delivered is dropped.
-  void Append(std::string_view Message) noexcept;
+  void Append(std::string_view Message) noexcept override;
 
   // Sink receives every line appended from now on, until Detach. Attaching a sink
   // twice delivers each line to it twice.

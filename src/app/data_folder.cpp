@@ -63,8 +63,12 @@ TDataFolderOutcome ResolveDataFolder(const TDataFolderServices& Services, TPubli
                            std::string(kFolderPromptInitial), kFolderPromptMaxChars)
                  .value_or(std::string(kFolderPromptInitial));
   }
-  Target.Set(Folder);
+  return PublishDataFolder(Folder, Services, Target);
+}
 
+TDataFolderOutcome PublishDataFolder(const std::string& Folder, const TDataFolderServices& Services,
+                                     TPublishedText& Target) {
+  Target.Set(Folder);
   if (!Services.Files.FileExists(WithoutTrailingDelimiter(Folder) + std::string(kMarkerFile))) {
     Services.Dialogs.ErrorBox(std::string(kErrorCaption),
                               std::string(kNoDatabaseMessage) + Folder);

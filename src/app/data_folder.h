@@ -37,6 +37,12 @@ enum class TDataFolderOutcome {
 // anything is published or shown. GUI thread; meant to run once.
 TDataFolderOutcome ResolveDataFolder(const TDataFolderServices& Services, TPublishedText& Target);
 
+// Publishes Folder (given by the operator on the command line) in Target and checks it
+// for the marker file as ResolveDataFolder does; registry, settings file and input box
+// are not used.
+TDataFolderOutcome PublishDataFolder(const std::string& Folder, const TDataFolderServices& Services,
+                                     TPublishedText& Target);
+
 // The status bar's text for Folder: "Pasta de dados: " followed by it.
 std::string DataFolderStatusText(const std::string& Folder);
 

@@ -37,6 +37,12 @@ inline constexpr int kExitCodeNoDatabase = 0;  // the program's exit code after 
 inline constexpr std::string_view kDataFolderStatusPrefix = "Pasta de dados: ";
 
 // --- Addresses ------------------------------------------------------------------------
+// What precedes each address where it is shown.
+inline constexpr std::string_view kLanAddressCaption = "Endereço para conexão pela rede local: ";
+inline constexpr std::string_view kInternetAddressCaption = "Endereço para conexão pela internet: ";
+// The program without a window also says which port it listens on (it may be told
+// another than 211, or any free one).
+inline constexpr std::string_view kPortInUseCaption = "Porta em uso: ";
 inline constexpr std::string_view kLanAddressUnknown = "Não detectado.";
 inline constexpr std::string_view kInternetAddressUnavailable = "Não disponível";
 // The public services that answer a GET with the caller's IPv4 address, asked in this
@@ -50,5 +56,8 @@ inline constexpr std::array<std::string_view, 3> kDefaultAddressEchoServices{
 
 // --- Activity log ---------------------------------------------------------------------
 inline constexpr std::string_view kLogServerStarted = " - Servidor inicializado";
+// --- Start-up failures ----------------------------------------------------------------
+inline constexpr std::string_view kStartFailureCaption = "Application Error";
+inline constexpr int kExitCodeStartFailure = 1;
 
 }  // namespace tavrin::shell

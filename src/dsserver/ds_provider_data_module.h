@@ -4,17 +4,21 @@
 // The server pairs every instance of such a class with a TDSProviderDataModuleAdapter,
 // whose seven provider methods (AS_...) land here.
 //
-// The lookup of providers by name is not part of this module yet: every operation that
-// names a provider refuses it as not exported, and the module lists no provider names.
-// A module with real providers overrides these operations.
+// The module keeps an ordered list of the providers it owns (each registers itself when
+// it is made and leaves when it is destroyed), finds the one a call names and hands it
+// the operation.
 //
-// Threading: an instance is used by the connection thread running the call.
+// Threading: an instance and its providers are used by the connection thread running
+// the call.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "dsserver/ds_class_declaration.h"
 #include "dsserver/ds_method_call.h"
+#include "dsserver/ds_provider.h"
 
 namespace tavrin {
 
@@ -36,30 +40,38 @@ inline constexpr char kNotExported[] = "Provider not exported: ";
 
 class TProviderDataModule : public TDSServerObject {
  public:
+  // Adds Provider at the end of the list. The module does not own it: Provider must
+  // unregister before it is destroyed (TCustomProvider does both itself).
+  void RegisterProvider(IDSProvider& Provider);
+  // Takes Provider out of the list; nothing happens when it is not in it.
+  void UnRegisterProvider(IDSProvider& Provider);
+
+  // The first provider in list order whose name equals ProviderName ignoring ASCII
+  // letter case. Raises TDBXError "Provider not exported: <ProviderName>" when there is
+  // none or that provider is not exported. The module owns nothing it returns.
+  IDSProvider& GetProvider(std::u16string_view ProviderName) const;
+
   // The names of the exported providers, sorted ignoring case, joined by commas; empty
   // when there is none.
-  virtual std::u16string AS_GetProviderNames();
+  std::u16string AS_GetProviderNames() const;
 
-  // The provider operations. Stream values are the in/out stream parameters (variants
-  // in their stream form); out integers are written through their references. Each
-  // raises TDBXError "Provider not exported: <ProviderName>" when no exported provider
-  // bears the name.
-  virtual TDSVariant AS_ApplyUpdates(const std::u16string& ProviderName, const TDSVariant& Delta,
-                                     std::int32_t MaxErrors, std::int32_t& ErrorCount,
-                                     TDBXStreamValue& OwnerData);
-  virtual TDSVariant AS_GetRecords(const std::u16string& ProviderName, std::int32_t Count,
-                                   std::int32_t& RecsOut, std::int32_t Options,
-                                   const std::u16string& CommandText, TDBXStreamValue& Params,
-                                   TDBXStreamValue& OwnerData);
-  virtual TDSVariant AS_DataRequest(const std::u16string& ProviderName, const TDSVariant& Data);
-  virtual TDSVariant AS_GetParams(const std::u16string& ProviderName, TDBXStreamValue& OwnerData);
-  virtual TDSVariant AS_RowRequest(const std::u16string& ProviderName, const TDSVariant& Row,
-                                   std::int32_t RequestType);
-  virtual void AS_Execute(const std::u16string& ProviderName, const std::u16string& CommandText,
-                          TDBXStreamValue& Params, TDBXStreamValue& OwnerData);
+  // The provider operations: each finds the provider (GetProvider, with its error) and
+  // hands it the operation of the same name. Stream values are the in/out stream
+  // parameters (variants in their stream form); out integers are written through their
+  // references. The provider's errors travel on.
+  TDSVariant AS_ApplyUpdates(const std::u16string& ProviderName, const TDSVariant& Delta, std::int32_t MaxErrors,
+                             std::int32_t& ErrorCount, TDBXStreamValue& OwnerData);
+  TDSVariant AS_GetRecords(const std::u16string& ProviderName, std::int32_t Count, std::int32_t& RecsOut,
+                           std::int32_t Options, const std::u16string& CommandText, TDBXStreamValue& Params,
+                           TDBXStreamValue& OwnerData);
+  TDSVariant AS_DataRequest(const std::u16string& ProviderName, const TDSVariant& Data);
+  TDSVariant AS_GetParams(const std::u16string& ProviderName, TDBXStreamValue& OwnerData);
+  TDSVariant AS_RowRequest(const std::u16string& ProviderName, const TDSVariant& Row, std::int32_t RequestType);
+  void AS_Execute(const std::u16string& ProviderName, const std::u16string& CommandText, TDBXStreamValue& Params,
+                  TDBXStreamValue& OwnerData);
 
- protected:
-  [[noreturn]] static void RaiseNotExported(const std::u16string& ProviderName);
+ private:
+  std::vector<IDSProvider*> FProviders;  // in registration order; not owned
 };
 
 class TDSServerModule : public TProviderDataModule {};

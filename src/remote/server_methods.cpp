@@ -11,11 +11,15 @@ namespace tavrin {
 namespace T = TServerMethodsTexts;
 
 TvxServerMethods8765::TvxServerMethods8765(const TServerMethodsServices& Services)
-    : FServices(Services), FqryEst1(Services.DatabaseSession), FqryLogin(Services.DatabaseSession) {
+    : FServices(Services),
+      FqryEst1(Services.DatabaseSession),
+      FqryLogin(Services.DatabaseSession),
+      FdsEst1(this, T::kProductProviderName) {
   FqryEst1.SetName(T::kProductQueryName);
   FqryEst1.SetBeforeOpen([this](TDataSet& D) { qryEst1BeforeOpen(D); });
   FqryEst1.SetAfterOpen([this](TDataSet& D) { qryEst1AfterOpen(D); });
   FqryEst1.SetAfterClose([this](TDataSet& D) { qryEst1AfterClose(D); });
+  FdsEst1.SetDataSet(&FqryEst1);
   FqryLogin.SetName(T::kLoginQueryName);
   // The login query shares the product query's log lines; its closing line is written
   // just before it closes.

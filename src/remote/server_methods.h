@@ -12,6 +12,7 @@
 
 #include "dsserver/ds_class_declaration.h"
 #include "dsserver/ds_provider_data_module.h"
+#include "provider/data_set_provider.h"
 #include "remote/database_session.h"
 #include "remote/query.h"
 #include "remote/remote_services.h"
@@ -82,11 +83,15 @@ class TvxServerMethods8765 : public TDSServerModule {
 
   TQuery& qryEst1() { return FqryEst1; }
   TQuery& qryLogin() { return FqryLogin; }
+  // The product-list provider over qryEst1, registered with this module.
+  TDataSetProvider& dsEst1() { return FdsEst1; }
 
  private:
   const TServerMethodsServices& FServices;
   TQuery FqryEst1;
   TQuery FqryLogin;
+  // After the query it serves, so it goes before the query does.
+  TDataSetProvider FdsEst1;
 };
 
 // The class's declaration for a server class component, creating instances on

@@ -254,7 +254,7 @@ TEST(MethodDispatch, AModulesOwnMethodsRunOnTheModuleAndTheProviderMethodsOnTheA
   EXPECT_FALSE(Holder<TDBXWideStringValue>(*Names, 0).IsNull());
   EXPECT_EQ(Holder<TDBXWideStringValue>(*Names, 0).GetWideString(), u"");
 
-  // Finding providers by name is not built yet: every name is refused.
+  // A module without providers refuses every name.
   const auto Records = Registry.Prepare(u"TTestModule.AS_GetRecords", *Chain.Server, false);
   Holder<TDBXWideStringValue>(*Records, 0).SetWideString(u"dsEst1");
   const TDBXError Error = ErrorOf([&] { Call(*Records); });

@@ -147,6 +147,22 @@ TEST_F(ServerMethodsTest, ProductQueryIsSetUpAtEachOpening) {
   EXPECT_TRUE(FSession.Passwords().empty());  // the product list adds no password
 }
 
+TEST_F(ServerMethodsTest, ProductProviderServesTheProductQueryWithDefaultSettings) {
+  TDataSetProvider& Provider = FModule.dsEst1();
+  EXPECT_EQ(Provider.Name(), "dsEst1");
+  EXPECT_EQ(Provider.DataSet(), &FModule.qryEst1());
+  EXPECT_TRUE(Provider.Exported());
+  EXPECT_EQ(Provider.Options(), TProviderOption::poUseQuoteChar);
+  EXPECT_EQ(Provider.UpdateMode(), TUpdateMode::upWhereAll);
+  EXPECT_FALSE(Provider.ResolveToDataSet());
+  EXPECT_TRUE(Provider.Constraints());
+  // Registered with its instance, the only provider there.
+  EXPECT_EQ(FModule.AS_GetProviderNames(), u"dsEst1");
+  EXPECT_EQ(&FModule.GetProvider(u"DSEST1"), &Provider);
+  EXPECT_FALSE(FModule.qryEst1().Active());
+  EXPECT_TRUE(FLog.Lines.empty());
+}
+
 TEST_F(ServerMethodsTest, DeclarationListsMethodsInOrder) {
   const TDSClassDeclaration Declaration = ServerMethodsDeclaration(FServices);
   std::vector<std::string> Names;

@@ -1,0 +1,16 @@
+#pragma once
+// The server program without a window: the same start-up as with one, with the log on
+// standard output, the data folder and the addresses as plain lines there, the boxes
+// as prompts and messages (headless_dialogs.h), and SIGINT/SIGTERM in place of closing
+// the window.
+
+#include "app/program_options.h"
+
+namespace tavrin {
+
+// Runs the program until a stop is requested; returns the process's exit code: 0 after
+// a clean stop or after the data folder was refused, 1 when the server cannot start.
+// The caller must have called platform::HoldStopRequests before any thread started.
+int RunHeadless(const TProgramOptions& Options);
+
+}  // namespace tavrin

@@ -1,0 +1,35 @@
+#pragma once
+// The command line of the server program `tavrin`. Without options it behaves as the
+// shop runs it: port 211, the data folder found through the registry, ROTAS.INI or
+// the operator, the window when a display is there.
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+struct TProgramOptions {
+  // Run without a window (a service, a terminal, tests).
+  bool Headless = false;
+  // The data folder, instead of looking it up; its marker file is still checked.
+  std::optional<std::string> DataFolder;
+  // The TCP port listened on; 0 lets the system choose one.
+  std::int32_t Port = 211;
+  // The address-echo services asked for the internet address, in order; empty: the
+  // built-in list.
+  std::vector<std::string> AddressServices;
+};
+
+// Either the options to run with, or the exit code to end with at once (after --help,
+// --version, or a usage error, whose text went to Out or Err).
+struct TParsedCommandLine {
+  std::optional<TProgramOptions> Options;
+  int ExitCode = 0;
+};
+
+TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err);
+
+}  // namespace tavrin

@@ -1,0 +1,26 @@
+#include "app/start_failure.h"
+
+#include <system_error>
+
+#include "app/shell_constants.h"
+#include "dsserver/database_error.h"
+#include "dsserver/dbx_error.h"
+
+namespace tavrin {
+
+namespace {
+
+std::string ClassName(const std::exception& Error) {
+  if (dynamic_cast<const EDatabaseError*>(&Error) != nullptr) return "EDatabaseError";
+  if (dynamic_cast<const TDBXError*>(&Error) != nullptr) return "TDBXError";
+  if (dynamic_cast<const std::system_error*>(&Error) != nullptr) return "EOSError";
+  return "Exception";
+}
+
+}  // namespace
+
+std::string StartFailureText(const std::exception& Error) {
+  return std::string(shell::kStartFailureCaption) + ": " + ClassName(Error) + ": " + Error.what();
+}
+
+}  // namespace tavrin

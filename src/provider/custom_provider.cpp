@@ -1,0 +1,18 @@
+#include "provider/custom_provider.h"
+
+#include <utility>
+
+#include "dsserver/ds_provider_data_module.h"
+
+namespace tavrin {
+
+TCustomProvider::TCustomProvider(TProviderDataModule* Owner, std::string Name)
+    : FOwner(Owner), FName(std::move(Name)) {
+  if (FOwner != nullptr) FOwner->RegisterProvider(*this);
+}
+
+TCustomProvider::~TCustomProvider() {
+  if (FOwner != nullptr) FOwner->UnRegisterProvider(*this);
+}
+
+}  // namespace tavrin
