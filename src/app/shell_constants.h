@@ -1,11 +1,26 @@
 #pragma once
-// Every fixed text, name and limit of the application shell (data folder, addresses,
-// activity log), in one place. Texts are UTF-8.
+// Every fixed text, name and limit of the application shell (main window, data folder,
+// addresses, activity log), in one place. Texts are UTF-8.
 
 #include <array>
 #include <string_view>
 
 namespace tavrin::shell {
+
+// --- Main window ----------------------------------------------------------------------
+inline constexpr std::string_view kWindowCaption = "TAVRIN - Velmora";
+inline constexpr std::string_view kKeepRunningText = "Mantenha esta aplicação sempre ativa";
+// Fixed: it does not follow the port the transport is told to listen on.
+inline constexpr std::string_view kPortToOpenText =
+    "Porta que deve ser aberta para conexão por internet: 211";
+inline constexpr std::string_view kPortCheckLinkText =
+    "Clique aqui para verificar se esta porta pode ser utilizada";
+inline constexpr std::string_view kLogBoxCaption = "Log de ações do aplicativo:";
+// The caption of the box showing a failure of the window's work when the application
+// has no name of its own.
+inline constexpr std::string_view kFailureBoxCaption = "TAVRIN";
+// What that box says for a failure that carries no message.
+inline constexpr std::string_view kUnknownFailureMessage = "Erro desconhecido";
 
 // --- Data folder ----------------------------------------------------------------------
 // The product's uninstall entry, below the machine root of the registry.
@@ -54,6 +69,9 @@ inline constexpr std::array<std::string_view, 3> kDefaultAddressEchoServices{
     "http://ip1.dynupdate.no-ip.com/",
 };
 
+// The public page that tells a visitor whether a TCP port of the visitor's public
+// address can be reached from the internet; the window's link opens it.
+inline constexpr std::string_view kPortCheckPage = "https://www.yougetsignal.com/tools/open-ports/";
 // --- Activity log ---------------------------------------------------------------------
 inline constexpr std::string_view kLogServerStarted = " - Servidor inicializado";
 // --- Start-up failures ----------------------------------------------------------------

@@ -19,8 +19,10 @@ std::string ClassName(const std::exception& Error) {
 
 }  // namespace
 
+std::string StartFailureMessage(const std::exception& Error) { return ClassName(Error) + ": " + Error.what(); }
+
 std::string StartFailureText(const std::exception& Error) {
-  return std::string(shell::kStartFailureCaption) + ": " + ClassName(Error) + ": " + Error.what();
+  return std::string(shell::kStartFailureCaption) + ": " + StartFailureMessage(Error);
 }
 
 }  // namespace tavrin

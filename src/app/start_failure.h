@@ -7,7 +7,10 @@
 
 namespace tavrin {
 
-// "Application Error: <class>: <message>".
+// "<class>: <message>": what the "Application Error" box shows.
+std::string StartFailureMessage(const std::exception& Error);
+
+// "Application Error: <class>: <message>": the same as one line on standard error.
 std::string StartFailureText(const std::exception& Error);
 
 }  // namespace tavrin

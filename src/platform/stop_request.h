@@ -14,4 +14,8 @@ void HoldStopRequests();
 // since HoldStopRequests. Call on the thread that called HoldStopRequests.
 void WaitForStopRequest();
 
+// Requests a stop from within the program, as a signal from outside would: a thread
+// blocked in WaitForStopRequest returns.
+void RequestStop();
+
 }  // namespace tavrin::platform

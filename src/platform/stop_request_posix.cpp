@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace tavrin::platform {
 
@@ -30,5 +31,7 @@ void WaitForStopRequest() {
   while (sigwait(&Set, &Signal) != 0) {
   }
 }
+
+void RequestStop() { kill(getpid(), SIGTERM); }
 
 }  // namespace tavrin::platform

@@ -25,4 +25,6 @@ void HoldStopRequests() {
 
 void WaitForStopRequest() { WaitForSingleObject(StopEvent, INFINITE); }
 
+void RequestStop() { SetEvent(StopEvent); }
+
 }  // namespace tavrin::platform

@@ -1,0 +1,47 @@
+#!/usr/bin/env python3
+"""Asks the X window titled TITLE to close, as a window manager's close button does
+(a WM_DELETE_WINDOW message). Waits up to 10 s for the window to appear.
+Usage: close_window.py TITLE (DISPLAY names the X server). Exit 1 when not found."""
+import sys
+import time
+
+from Xlib import X, display, protocol
+
+
+def find(window, title):
+    try:
+        if window.get_wm_name() == title:
+            return window
+        for child in window.query_tree().children:
+            found = find(child, title)
+            if found is not None:
+                return found
+    except Exception:  # a window that went away while we looked
+        pass
+    return None
+
+
+def main():
+    title = sys.argv[1]
+    screen = display.Display()
+    root = screen.screen().root
+    target = None
+    for _ in range(100):
+        target = find(root, title)
+        if target is not None:
+            break
+        time.sleep(0.1)
+    if target is None:
+        print(f"no window titled {title!r}", file=sys.stderr)
+        return 1
+    protocols = screen.intern_atom("WM_PROTOCOLS")
+    delete = screen.intern_atom("WM_DELETE_WINDOW")
+    message = protocol.event.ClientMessage(window=target, client_type=protocols,
+                                           data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    target.send_event(message)
+    screen.flush()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
