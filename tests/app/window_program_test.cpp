@@ -128,5 +128,19 @@ TEST(WindowProgram, ABusyPortShowsTheApplicationErrorBoxAndEndsWithCodeOne) {
   EXPECT_EQ(First.Wait(), 0);
 }
 
+TEST(WindowProgram, AFolderWithoutTheProductsDatabaseShowsTheErrorBoxAndEndsWithCodeZero) {
+#ifndef TAVRIN_WITH_WINDOW
+  GTEST_SKIP() << "this build has no window";
+#endif
+  if (!TVirtualDisplay::Available()) GTEST_SKIP() << "Xvfb is not installed";
+  TTempFolder Empty;
+  TVirtualDisplay Display;
+  TChildProcess Server(TAVRIN_PROGRAM, {"--port", "0", "--data-folder", Empty.Path().string(),
+                                        "--address-service", "http://127.0.0.1:1/"});
+  TChildProcess Close("/usr/bin/python3", {TAVRIN_CLOSE_WINDOW, "Erro"});
+  EXPECT_EQ(Close.Wait(), 0) << Close.ErrLine(std::chrono::milliseconds(10)).value_or("");
+  EXPECT_EQ(Server.Wait(), 0);
+}
+
 }  // namespace
 }  // namespace tavrin::testing
