@@ -71,17 +71,24 @@ class TVirtualDisplay {
   std::unique_ptr<TChildProcess> FServer;
 };
 
+// The program's window needs a build with the window and an X server to show it on.
+class WindowProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef TAVRIN_WITH_WINDOW
+    GTEST_SKIP() << "this build has no window";
+#endif
+    if (!TVirtualDisplay::Available()) GTEST_SKIP() << "Xvfb is not installed";
+  }
+};
+
 int Cli(const Lines& Arguments, Lines& Out) {
   TChildProcess Cli(TAVRIN_CLI, Arguments);
   while (auto Line = Cli.OutLine()) Out.push_back(*Line);
   return Cli.Wait();
 }
 
-TEST(WindowProgram, ServesALoginAndClosingTheWindowEndsWithCodeZero) {
-#ifndef TAVRIN_WITH_WINDOW
-  GTEST_SKIP() << "this build has no window";
-#endif
-  if (!TVirtualDisplay::Available()) GTEST_SKIP() << "Xvfb is not installed";
+TEST_F(WindowProgram, ServesALoginAndClosingTheWindowEndsWithCodeZero) {
   TTempFolder Folder;
   CreateDemoData(Folder.Path().string());
   TVirtualDisplay Display;
@@ -106,11 +113,7 @@ TEST(WindowProgram, ServesALoginAndClosingTheWindowEndsWithCodeZero) {
   EXPECT_EQ(Server.Wait(), 0);
 }
 
-TEST(WindowProgram, ABusyPortShowsTheApplicationErrorBoxAndEndsWithCodeOne) {
-#ifndef TAVRIN_WITH_WINDOW
-  GTEST_SKIP() << "this build has no window";
-#endif
-  if (!TVirtualDisplay::Available()) GTEST_SKIP() << "Xvfb is not installed";
+TEST_F(WindowProgram, ABusyPortShowsTheApplicationErrorBoxAndEndsWithCodeOne) {
   TTempFolder Folder;
   CreateDemoData(Folder.Path().string());
   const std::string Port = FreePort();
@@ -128,11 +131,7 @@ TEST(WindowProgram, ABusyPortShowsTheApplicationErrorBoxAndEndsWithCodeOne) {
   EXPECT_EQ(First.Wait(), 0);
 }
 
-TEST(WindowProgram, AFolderWithoutTheProductsDatabaseShowsTheErrorBoxAndEndsWithCodeZero) {
-#ifndef TAVRIN_WITH_WINDOW
-  GTEST_SKIP() << "this build has no window";
-#endif
-  if (!TVirtualDisplay::Available()) GTEST_SKIP() << "Xvfb is not installed";
+TEST_F(WindowProgram, AFolderWithoutTheProductsDatabaseShowsTheErrorBoxAndEndsWithCodeZero) {
   TTempFolder Empty;
   TVirtualDisplay Display;
   TChildProcess Server(TAVRIN_PROGRAM, {"--port", "0", "--data-folder", Empty.Path().string(),
