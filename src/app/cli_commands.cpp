@@ -40,7 +40,6 @@ constexpr std::string_view kUnnamedTable = "Table ";
 constexpr std::string_view kResultName = "Result";  // for a return value the server left unnamed
 constexpr char kCellSeparator = '\t';
 constexpr char kLineEnd = '\n';
-constexpr char kEscape = '\\';
 
 // Reasons for a failure (after the error prefix).
 constexpr std::string_view kTakes = " takes ";
