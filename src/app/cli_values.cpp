@@ -272,16 +272,6 @@ std::string HexText(TStream& Stream) {
   return Text;
 }
 
-template <typename T>
-const T* As(const TDBXValue& Value) {
-  return dynamic_cast<const T*>(&Value);
-}
-
-template <typename T>
-T* As(TDBXWritableValue& Value) {
-  return dynamic_cast<T*>(&Value);
-}
-
 }  // namespace
 
 std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std::string_view Text) {
@@ -293,11 +283,11 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
     RefuseType(Type);  // a code without a holder has no text form either
   }
   TDBXWritableValue& Value = *Holder;
-  if (auto* Wide = As<TDBXWideStringValue>(Value)) {
+  if (auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
     Wide->SetWideString(ToUtf16(Text));
-  } else if (auto* Ansi = As<TDBXAnsiStringValue>(Value)) {
+  } else if (auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) {
     Ansi->SetAnsiString(std::string(Text));
-  } else if (auto* Bool = As<TDBXBooleanValue>(Value)) {
+  } else if (auto* Bool = HolderAs<TDBXBooleanValue>(Value)) {
     if (EqualsIgnoringCase(Text, kTrue)) {
       Bool->SetBoolean(true);
     } else if (EqualsIgnoringCase(Text, kFalse)) {
@@ -305,19 +295,19 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
     } else {
       Refuse(Type, Text, kNotBoolean);
     }
-  } else if (auto* I8 = As<TDBXInt8Value>(Value)) {
+  } else if (auto* I8 = HolderAs<TDBXInt8Value>(Value)) {
     I8->SetInt8(ParseInteger<std::int8_t>(Type, Text));
-  } else if (auto* I16 = As<TDBXInt16Value>(Value)) {
+  } else if (auto* I16 = HolderAs<TDBXInt16Value>(Value)) {
     I16->SetInt16(ParseInteger<std::int16_t>(Type, Text));
-  } else if (auto* I32 = As<TDBXInt32Value>(Value)) {
+  } else if (auto* I32 = HolderAs<TDBXInt32Value>(Value)) {
     I32->SetInt32(ParseInteger<std::int32_t>(Type, Text));
-  } else if (auto* I64 = As<TDBXInt64Value>(Value)) {
+  } else if (auto* I64 = HolderAs<TDBXInt64Value>(Value)) {
     I64->SetInt64(ParseInteger<std::int64_t>(Type, Text));
-  } else if (auto* U8 = As<TDBXUInt8Value>(Value)) {
+  } else if (auto* U8 = HolderAs<TDBXUInt8Value>(Value)) {
     U8->SetUInt8(ParseInteger<std::uint8_t>(Type, Text));
-  } else if (auto* U16 = As<TDBXUInt16Value>(Value)) {
+  } else if (auto* U16 = HolderAs<TDBXUInt16Value>(Value)) {
     U16->SetUInt16(ParseInteger<std::uint16_t>(Type, Text));
-  } else if (auto* Dbl = As<TDBXDoubleValue>(Value)) {
+  } else if (auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) {
     bool OutOfRange = false;
     const bool Single = Type.SubType() == TDBXSubDataTypes::SingleSubType;
     if (Single) {
@@ -329,25 +319,25 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
       if (!Number) Refuse(Type, Text, OutOfRange ? kOutOfRange : kNotNumber);
       Dbl->SetDouble(*Number);
     }
-  } else if (auto* Sgl = As<TDBXSingleValue>(Value)) {
+  } else if (auto* Sgl = HolderAs<TDBXSingleValue>(Value)) {
     bool OutOfRange = false;
     const auto Number = NumberOf<float>(Text, OutOfRange);
     if (!Number) Refuse(Type, Text, OutOfRange ? kNotSingle : kNotNumber);
     Sgl->SetSingle(*Number);
-  } else if (auto* Bcd = As<TDBXBcdValue>(Value)) {
+  } else if (auto* Bcd = HolderAs<TDBXBcdValue>(Value)) {
     if (!IsDecimalText(Text)) Refuse(Type, Text, kNotDecimal);
     Bcd->SetBcd(std::string(Text));
-  } else if (auto* Date = As<TDBXDateValue>(Value)) {
+  } else if (auto* Date = HolderAs<TDBXDateValue>(Value)) {
     std::string_view Rest = Text;
     TDateParts Parts;
     if (!TakeDate(Rest, Parts) || !Rest.empty()) Refuse(Type, Text, kNotDate);
     Date->SetDate(static_cast<std::int32_t>(EncodeDbxDate(Parts.Year, Parts.Month, Parts.Day)));
-  } else if (auto* Time = As<TDBXTimeOfDayValue>(Value)) {
+  } else if (auto* Time = HolderAs<TDBXTimeOfDayValue>(Value)) {
     std::string_view Rest = Text;
     TTimeParts Parts;
     if (!TakeTime(Rest, Parts) || !Rest.empty()) Refuse(Type, Text, kNotTime);
     Time->SetTime(static_cast<std::int32_t>(EncodeDbxTime(Parts.Hour, Parts.Minute, Parts.Second, Parts.Millisecond)));
-  } else if (auto* Stamp = As<TDBXTimeStampValue>(Value)) {
+  } else if (auto* Stamp = HolderAs<TDBXTimeStampValue>(Value)) {
     std::string_view Rest = Text;
     TDateParts DateParts;
     TTimeParts TimeParts;
@@ -356,13 +346,13 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
                        TakeTime(Rest, TimeParts) && Rest.empty();
     if (!Valid) Refuse(Type, Text, kNotTimeStamp);
     Stamp->SetTimeStamp(TimeStampOf(DateParts, TimeParts));
-  } else if (auto* Json = As<TDBXJSONValue>(Value)) {
+  } else if (auto* Json = HolderAs<TDBXJSONValue>(Value)) {
     try {
       Json->SetJSONValue(ParseJsonText(Text));
     } catch (const TDBXError& Error) {
       Refuse(Type, Text, std::string(kNotJson) + ": " + Error.Message());
     }
-  } else if (auto* Stream = As<TDBXStreamValue>(Value)) {
+  } else if (auto* Stream = HolderAs<TDBXStreamValue>(Value)) {
     auto Bytes = HexBytes(Text);
     if (!Bytes) Refuse(Type, Text, kNotHex);
     Stream->SetBytes(std::move(*Bytes));
@@ -374,43 +364,43 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
 
 std::string FormatValue(const TDBXValueType& Type, const TDBXValue& Value) {
   if (Value.IsNull()) return std::string(kNullText);
-  if (const auto* Wide = As<TDBXWideStringValue>(Value)) return ToUtf8(Wide->GetWideString());
-  if (const auto* Ansi = As<TDBXAnsiStringValue>(Value)) return Ansi->GetAnsiString();
-  if (const auto* Bool = As<TDBXBooleanValue>(Value)) return std::string(Bool->GetBoolean() ? kTrue : kFalse);
-  if (const auto* I8 = As<TDBXInt8Value>(Value)) return std::to_string(I8->GetInt8());
-  if (const auto* I16 = As<TDBXInt16Value>(Value)) return std::to_string(I16->GetInt16());
-  if (const auto* I32 = As<TDBXInt32Value>(Value)) return std::to_string(I32->GetInt32());
-  if (const auto* I64 = As<TDBXInt64Value>(Value)) return std::to_string(I64->GetInt64());
-  if (const auto* U8 = As<TDBXUInt8Value>(Value)) return std::to_string(U8->GetUInt8());
-  if (const auto* U16 = As<TDBXUInt16Value>(Value)) return std::to_string(U16->GetUInt16());
-  if (const auto* Dbl = As<TDBXDoubleValue>(Value)) {
+  if (const auto* Wide = HolderAs<TDBXWideStringValue>(Value)) return ToUtf8(Wide->GetWideString());
+  if (const auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) return Ansi->GetAnsiString();
+  if (const auto* Bool = HolderAs<TDBXBooleanValue>(Value)) return std::string(Bool->GetBoolean() ? kTrue : kFalse);
+  if (const auto* I8 = HolderAs<TDBXInt8Value>(Value)) return std::to_string(I8->GetInt8());
+  if (const auto* I16 = HolderAs<TDBXInt16Value>(Value)) return std::to_string(I16->GetInt16());
+  if (const auto* I32 = HolderAs<TDBXInt32Value>(Value)) return std::to_string(I32->GetInt32());
+  if (const auto* I64 = HolderAs<TDBXInt64Value>(Value)) return std::to_string(I64->GetInt64());
+  if (const auto* U8 = HolderAs<TDBXUInt8Value>(Value)) return std::to_string(U8->GetUInt8());
+  if (const auto* U16 = HolderAs<TDBXUInt16Value>(Value)) return std::to_string(U16->GetUInt16());
+  if (const auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) {
     // A double that travels as a single holds no more than a single's digits.
     if (Type.SubType() == TDBXSubDataTypes::SingleSubType) return ShortestText(static_cast<float>(Dbl->GetDouble()));
     return ShortestText(Dbl->GetDouble());
   }
-  if (const auto* Sgl = As<TDBXSingleValue>(Value)) return ShortestText(Sgl->GetSingle());
-  if (const auto* Bcd = As<TDBXBcdValue>(Value)) return Bcd->GetBcd();
-  if (const auto* Date = As<TDBXDateValue>(Value)) {
+  if (const auto* Sgl = HolderAs<TDBXSingleValue>(Value)) return ShortestText(Sgl->GetSingle());
+  if (const auto* Bcd = HolderAs<TDBXBcdValue>(Value)) return Bcd->GetBcd();
+  if (const auto* Date = HolderAs<TDBXDateValue>(Value)) {
     int Year = 0, Month = 0, Day = 0;
     DecodeDbxDate(Date->GetDate(), Year, Month, Day);
     return DateText(Year, Month, Day);
   }
-  if (const auto* Time = As<TDBXTimeOfDayValue>(Value)) {
+  if (const auto* Time = HolderAs<TDBXTimeOfDayValue>(Value)) {
     const long long Millis = Time->GetTime();
     const long long Seconds = Millis / kMillisPerSecond;
     return TimeText(Seconds / (kSecondsPerMinute * kMinutesPerHour), Seconds / kSecondsPerMinute % kMinutesPerHour,
                     Seconds % kSecondsPerMinute, Millis % kMillisPerSecond);
   }
-  if (const auto* Stamp = As<TDBXTimeStampValue>(Value)) return TimeStampText(Stamp->GetTimeStamp());
-  if (const auto* Offset = As<TDBXTimeStampOffsetValue>(Value)) {
+  if (const auto* Stamp = HolderAs<TDBXTimeStampValue>(Value)) return TimeStampText(Stamp->GetTimeStamp());
+  if (const auto* Offset = HolderAs<TDBXTimeStampOffsetValue>(Value)) {
     const TSQLTimeStampOffset& V = Offset->GetTimeStampOffset();
     const long long Hours = V.OffsetHours, Minutes = V.OffsetMinutes;
     const bool Negative = Hours < 0 || Minutes < 0;  // the minutes carry the sign when the hours are 0
     return TimeStampText(V.TimeStamp) + (Negative ? kMinus : kPlus) + Padded(Hours < 0 ? -Hours : Hours, kFieldDigits) +
            kTimeSeparator + Padded(Minutes < 0 ? -Minutes : Minutes, kFieldDigits);
   }
-  if (const auto* Json = As<TDBXJSONValue>(Value)) return Json->GetJSONValue().dump();
-  if (const auto* Bytes = As<TDBXStreamValue>(Value)) {
+  if (const auto* Json = HolderAs<TDBXJSONValue>(Value)) return Json->GetJSONValue().dump();
+  if (const auto* Bytes = HolderAs<TDBXStreamValue>(Value)) {
     const std::shared_ptr<TStream> Stream = Bytes->GetStream();
     return Stream ? HexText(*Stream) : std::string(kNullText);
   }

@@ -15,16 +15,6 @@ constexpr std::string_view kNoRowForm = "No row form for data type ";
                   std::string(kNoRowForm) + std::to_string(Value.DataType()));
 }
 
-template <typename T>
-const T* As(const TDBXValue& Value) {
-  return dynamic_cast<const T*>(&Value);
-}
-
-template <typename T>
-T* As(TDBXWritableValue& Value) {
-  return dynamic_cast<T*>(&Value);
-}
-
 }  // namespace
 
 std::shared_ptr<TStream> WriteRowValue(TDBXRowBuffer& Row, const TDBXValueType& Type,
@@ -34,43 +24,43 @@ std::shared_ptr<TStream> WriteRowValue(TDBXRowBuffer& Row, const TDBXValueType& 
     return nullptr;
   }
   bool Fitted = true;
-  if (const auto* Wide = As<TDBXWideStringValue>(Value)) {
+  if (const auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
     Fitted = Row.WriteString(Wide->GetWideString());
-  } else if (const auto* Ansi = As<TDBXAnsiStringValue>(Value)) {
+  } else if (const auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) {
     Fitted = Row.WriteAnsiString(Ansi->GetAnsiString());
-  } else if (const auto* Date = As<TDBXDateValue>(Value)) {
+  } else if (const auto* Date = HolderAs<TDBXDateValue>(Value)) {
     Row.WriteDate(Date->GetDate());
-  } else if (const auto* Time = As<TDBXTimeOfDayValue>(Value)) {
+  } else if (const auto* Time = HolderAs<TDBXTimeOfDayValue>(Value)) {
     Row.WriteTime(Time->GetTime());
-  } else if (const auto* Bool = As<TDBXBooleanValue>(Value)) {
+  } else if (const auto* Bool = HolderAs<TDBXBooleanValue>(Value)) {
     Row.WriteBoolean(Bool->GetBoolean());
-  } else if (const auto* I8 = As<TDBXInt8Value>(Value)) {
+  } else if (const auto* I8 = HolderAs<TDBXInt8Value>(Value)) {
     Row.WriteByte(I8->GetInt8());
-  } else if (const auto* I16 = As<TDBXInt16Value>(Value)) {
+  } else if (const auto* I16 = HolderAs<TDBXInt16Value>(Value)) {
     Row.WriteShort(I16->GetInt16());
-  } else if (const auto* I32 = As<TDBXInt32Value>(Value)) {
+  } else if (const auto* I32 = HolderAs<TDBXInt32Value>(Value)) {
     Row.WriteInt32(I32->GetInt32());
-  } else if (const auto* I64 = As<TDBXInt64Value>(Value)) {
+  } else if (const auto* I64 = HolderAs<TDBXInt64Value>(Value)) {
     Row.WriteInt64(I64->GetInt64());
-  } else if (const auto* U8 = As<TDBXUInt8Value>(Value)) {
+  } else if (const auto* U8 = HolderAs<TDBXUInt8Value>(Value)) {
     Row.WriteInt32(U8->GetUInt8());
-  } else if (const auto* U16 = As<TDBXUInt16Value>(Value)) {
+  } else if (const auto* U16 = HolderAs<TDBXUInt16Value>(Value)) {
     Row.WriteInt32(U16->GetUInt16());
-  } else if (const auto* Dbl = As<TDBXDoubleValue>(Value)) {
+  } else if (const auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) {
     Row.WriteDoubleValue(Dbl->GetDouble(), Type.SubType());
-  } else if (const auto* Sgl = As<TDBXSingleValue>(Value)) {
+  } else if (const auto* Sgl = HolderAs<TDBXSingleValue>(Value)) {
     Row.WriteSingle(Sgl->GetSingle());
-  } else if (const auto* Bcd = As<TDBXBcdValue>(Value)) {
+  } else if (const auto* Bcd = HolderAs<TDBXBcdValue>(Value)) {
     Row.WriteBcd(Bcd->GetBcd());
-  } else if (const auto* Stamp = As<TDBXTimeStampValue>(Value)) {
+  } else if (const auto* Stamp = HolderAs<TDBXTimeStampValue>(Value)) {
     Row.WriteTimeStamp(Stamp->GetTimeStamp());
-  } else if (const auto* Offset = As<TDBXTimeStampOffsetValue>(Value)) {
+  } else if (const auto* Offset = HolderAs<TDBXTimeStampOffsetValue>(Value)) {
     Fitted = Row.WriteTimeStampOffset(Offset->GetTimeStampOffset());
-  } else if (const auto* Json = As<TDBXJSONValue>(Value)) {
+  } else if (const auto* Json = HolderAs<TDBXJSONValue>(Value)) {
     Row.WriteJSONValue(Json->GetJSONValue());
-  } else if (As<TDBXCallbackValue>(Value) != nullptr) {
+  } else if (HolderAs<TDBXCallbackValue>(Value) != nullptr) {
     Row.WriteCallback();
-  } else if (const auto* Bytes = As<TDBXStreamValue>(Value)) {
+  } else if (const auto* Bytes = HolderAs<TDBXStreamValue>(Value)) {
     const std::shared_ptr<TStream> Source = Bytes->GetStream();
     Row.WriteBytes(*Source);
     if (!Row.LastWriteFitted()) {
@@ -92,42 +82,42 @@ void ReadRowValue(TDBXRowBuffer& Row, const TDBXValueType& Type, TDBXWritableVal
     Value.SetNull();
     return;
   }
-  if (auto* Wide = As<TDBXWideStringValue>(Value)) {
+  if (auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
     Wide->SetWideString(Row.ReadString());
-  } else if (auto* Ansi = As<TDBXAnsiStringValue>(Value)) {
+  } else if (auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) {
     Ansi->SetAnsiString(Row.ReadAnsiString());
-  } else if (auto* Date = As<TDBXDateValue>(Value)) {
+  } else if (auto* Date = HolderAs<TDBXDateValue>(Value)) {
     Date->SetDate(Row.ReadDate());
-  } else if (auto* Time = As<TDBXTimeOfDayValue>(Value)) {
+  } else if (auto* Time = HolderAs<TDBXTimeOfDayValue>(Value)) {
     Time->SetTime(Row.ReadTime());
-  } else if (auto* Bool = As<TDBXBooleanValue>(Value)) {
+  } else if (auto* Bool = HolderAs<TDBXBooleanValue>(Value)) {
     Bool->SetBoolean(Row.ReadBoolean());
-  } else if (auto* I8 = As<TDBXInt8Value>(Value)) {
+  } else if (auto* I8 = HolderAs<TDBXInt8Value>(Value)) {
     I8->SetInt8(Row.ReadInt8());
-  } else if (auto* I16 = As<TDBXInt16Value>(Value)) {
+  } else if (auto* I16 = HolderAs<TDBXInt16Value>(Value)) {
     I16->SetInt16(Row.ReadInt16());
-  } else if (auto* I32 = As<TDBXInt32Value>(Value)) {
+  } else if (auto* I32 = HolderAs<TDBXInt32Value>(Value)) {
     I32->SetInt32(Row.ReadInt32());
-  } else if (auto* I64 = As<TDBXInt64Value>(Value)) {
+  } else if (auto* I64 = HolderAs<TDBXInt64Value>(Value)) {
     I64->SetInt64(Row.ReadInt64());
-  } else if (auto* U8 = As<TDBXUInt8Value>(Value)) {
+  } else if (auto* U8 = HolderAs<TDBXUInt8Value>(Value)) {
     U8->SetUInt8(Row.ReadByte());
-  } else if (auto* U16 = As<TDBXUInt16Value>(Value)) {
+  } else if (auto* U16 = HolderAs<TDBXUInt16Value>(Value)) {
     U16->SetUInt16(Row.ReadUInt16());
-  } else if (auto* Dbl = As<TDBXDoubleValue>(Value)) {
+  } else if (auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) {
     Dbl->SetDouble(Row.ReadDoubleValue(Type.SubType()));
-  } else if (auto* Sgl = As<TDBXSingleValue>(Value)) {
+  } else if (auto* Sgl = HolderAs<TDBXSingleValue>(Value)) {
     Sgl->SetSingle(Row.ReadSingle());
-  } else if (auto* Bcd = As<TDBXBcdValue>(Value)) {
+  } else if (auto* Bcd = HolderAs<TDBXBcdValue>(Value)) {
     Bcd->SetBcd(Row.ReadBcd());
-  } else if (auto* Stamp = As<TDBXTimeStampValue>(Value)) {
+  } else if (auto* Stamp = HolderAs<TDBXTimeStampValue>(Value)) {
     Stamp->SetTimeStamp(Row.ReadTimeStamp());
-  } else if (auto* Offset = As<TDBXTimeStampOffsetValue>(Value)) {
+  } else if (auto* Offset = HolderAs<TDBXTimeStampOffsetValue>(Value)) {
     Offset->SetTimeStampOffset(Row.ReadTimeStampOffset());
-  } else if (auto* Json = As<TDBXJSONValue>(Value)) {
+  } else if (auto* Json = HolderAs<TDBXJSONValue>(Value)) {
     auto Read = Row.ReadJSONValue();
     if (Read) Json->SetJSONValue(std::move(*Read)); else Json->SetNull();
-  } else if (auto* Bytes = As<TDBXStreamValue>(Value)) {
+  } else if (auto* Bytes = HolderAs<TDBXStreamValue>(Value)) {
     Bytes->SetBytes(Row.ReadBytes());
   } else {
     RaiseNoRowForm(Value);

@@ -334,4 +334,15 @@ std::unique_ptr<TDBXWritableValue> CreateValueHolder(TDBXValueType& ValueType,
                                                      bool FreezeType = false,
                                                      const TRowValueSupplier& Row = {});
 
+// The holder as its concrete kind (TDBXInt32Value and the like), or null when it is of
+// another kind.
+template <typename T>
+const T* HolderAs(const TDBXValue& Value) {
+  return dynamic_cast<const T*>(&Value);
+}
+template <typename T>
+T* HolderAs(TDBXWritableValue& Value) {
+  return dynamic_cast<T*>(&Value);
+}
+
 }  // namespace tavrin

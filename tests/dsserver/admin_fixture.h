@@ -26,6 +26,7 @@
 #include "dsserver/ds_declaration_builder.h"
 #include "dsserver/ds_method_dispatcher.h"
 #include "dsserver/ds_server_connection_handler.h"
+#include "dsserver/memory_connection.h"
 #include "dsserver/unicode_text.h"
 #include "dsserver/value_holders.h"
 
@@ -152,34 +153,15 @@ class TFakeRegistry : public IDSServerMethodProvider {
   std::vector<const TDSMethodInfo*> FMethodList;
 };
 
+// What TAdminConnection serves, made before its connection.
+struct TFakeRegistryOfConnection {
+  TFakeRegistry Methods;
+};
+
 // One connection over memory whose server side serves the fake registry, and instances
 // of the built-in classes bound to it.
-struct TAdminConnection {
-  TFakeRegistry Methods;
-  TDBXMemoryChannel Channel;
-  TDBXContext Context;
-  TDSServerEvents Events;
-  TDSServerConnectionHandler* Server = nullptr;
-  std::unique_ptr<TDBXJSonServerProtocolHandler> Handler;
-
-  TAdminConnection() {
-    const TDBXMiddleLinkFactory Make = MakeServerConnectionLink(Events, Methods, [] {});
-    Handler = BuildServerHandlerChain(
-        Channel, Context, kDefaultBufferKBSize,
-        [&](TDBXContext& Ctx, TDbxChannel& Chan, std::unique_ptr<TDBXConnectionHandler> Output) {
-          auto Made = Make(Ctx, Chan, std::move(Output));
-          Server = dynamic_cast<TDSServerConnectionHandler*>(Made.get());
-          return Made;
-        },
-        nullptr);
-  }
-
-  std::string Serve(const std::string& Request) {
-    Channel.ClearWritten();
-    Channel.Feed(Request);
-    Handler->HandleNonBlockingProtocol();
-    return Channel.WrittenText();
-  }
+struct TAdminConnection : TFakeRegistryOfConnection, TMemoryConnection {
+  TAdminConnection() : TMemoryConnection(Methods) {}
 
   // Calls Class.Method on a new instance bound to this connection, with Arguments in its
   // cells; returns the call with its result. What the method raises propagates.

@@ -9,33 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "dbxstream/memory_channel.h"
-#include "dbxstream/server_handler_chain.h"
-#include "dsserver/ds_server_connection_handler.h"
 #include "dsserver/ds_server_method_provider.h"
+#include "dsserver/memory_connection.h"
 #include "dsserver/value_holders.h"
 
 namespace tavrin::testing {
 
-struct TRegistryChain {
-  explicit TRegistryChain(IDSServerMethodProvider& Methods) {
-    const TDBXMiddleLinkFactory Make = MakeServerConnectionLink(Events, Methods, nullptr);
-    Handler = BuildServerHandlerChain(
-        Channel, Context, kDefaultBufferKBSize,
-        [&](TDBXContext& Ctx, TDbxChannel& Chan, std::unique_ptr<TDBXConnectionHandler> Output) {
-          auto Made = Make(Ctx, Chan, std::move(Output));
-          Server = dynamic_cast<TDSServerConnectionHandler*>(Made.get());
-          return Made;
-        },
-        nullptr);
-  }
-
-  TDBXMemoryChannel Channel;
-  TDBXContext Context;
-  TDSServerEvents Events;
-  TDSServerConnectionHandler* Server = nullptr;
-  std::unique_ptr<TDBXJSonServerProtocolHandler> Handler;
-};
+// A connection over memory serving a registry.
+using TRegistryChain = TMemoryConnection;
 
 // "Name D/Dir" per parameter, ", " between them, "v" after a value parameter's
 // direction and "L" after a literal's: "A 26/1, ReturnParameter 6/4".

@@ -24,6 +24,7 @@
 #include "dsserver/ds_command_type.h"
 #include "dsserver/ds_method_dispatcher.h"
 #include "dsserver/ds_server_connection_handler.h"
+#include "dsserver/memory_connection.h"
 #include "dsserver/unicode_text.h"
 #include "dsserver/value_holders.h"
 
@@ -152,35 +153,16 @@ class TTestMethods : public IDSServerMethodProvider {
   }
 };
 
-// The chain of one connection as the transport builds it, over a memory channel.
-struct TConnectionChain {
-  TDBXMemoryChannel Channel;
-  TDBXContext Context;
-  TDSServerEvents Events;
+// What TConnectionChain serves and counts, made before its connection.
+struct TTestMethodsOfChain {
   TTestMethods Methods;
   int Removals = 0;
-  TDSServerConnectionHandler* Server = nullptr;
-  std::unique_ptr<TDBXJSonServerProtocolHandler> Handler;
+};
 
-  TConnectionChain() {
-    const TDBXMiddleLinkFactory Make = MakeServerConnectionLink(Events, Methods, [this] { ++Removals; });
-    Handler = BuildServerHandlerChain(
-        Channel, Context, kDefaultBufferKBSize,
-        [&](TDBXContext& Ctx, TDbxChannel& Chan, std::unique_ptr<TDBXConnectionHandler> Output) {
-          auto Made = Make(Ctx, Chan, std::move(Output));
-          Server = dynamic_cast<TDSServerConnectionHandler*>(Made.get());
-          return Made;
-        },
-        nullptr);
-  }
-
-  // Feeds Request as one arrival, serves it and returns what was written.
-  std::string Serve(const std::string& Request) {
-    Channel.ClearWritten();
-    Channel.Feed(Request);
-    Handler->HandleNonBlockingProtocol();
-    return Channel.WrittenText();
-  }
+// The chain of one connection as the transport builds it, over a memory channel, serving
+// the test methods and counting its removals from the connection list.
+struct TConnectionChain : TTestMethodsOfChain, TMemoryConnection {
+  TConnectionChain() : TMemoryConnection(Methods, [this] { ++Removals; }) {}
 };
 
 inline std::string Prepare(const std::string& Type, const std::string& Text, int Handle = -1) {
