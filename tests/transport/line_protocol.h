@@ -29,8 +29,13 @@
 
 namespace tavrin::testing {
 
-// The current session of each thread, as the fake session layer sees it.
-inline thread_local std::string CurrentSession;
+// The current session of each thread, as the fake session layer sees it. A function
+// rather than an inline thread_local variable: mingw-w64 emits the variable's
+// initialiser once per translation unit and the link then fails.
+inline std::string& CurrentSession() {
+  thread_local std::string Name;
+  return Name;
+}
 
 // Stands in for the session manager: names sessions per connection and closes them on
 // request, telling every subscriber.
@@ -45,7 +50,7 @@ class TFakeSessionEvents : public TDSSessionEvents {
     std::lock_guard Guard(FLock);
     FListeners.erase(Subscription);
   }
-  std::string ThreadSessionName() const override { return CurrentSession; }
+  std::string ThreadSessionName() const override { return CurrentSession(); }
 
   // Tells every subscriber, on the calling thread, with no lock held.
   void CloseSession(const std::string& Name) {
@@ -120,7 +125,7 @@ class TLineHandler : public TDBXProtocolHandler {
   }
 
   void SetUp(TDSCustomAuthenticationManager*) override {
-    CurrentSession = "S" + std::to_string(FHandle);
+    CurrentSession() = "S" + std::to_string(FHandle);
   }
 
  private:
@@ -146,7 +151,7 @@ class TLineHandler : public TDBXProtocolHandler {
     if (Line == "handle") {
       Reply = std::to_string(FHandle);
     } else if (Line == "session") {
-      Reply = CurrentSession;
+      Reply = CurrentSession();
     } else if (Line == "info") {
       const auto& Info = FChannel.ChannelInfo();
       const auto* Filter = dynamic_cast<const TDBXFilterSocketChannel*>(&FChannel);
@@ -175,7 +180,7 @@ inline TDSProtocolHandlerFactory LineFactory(TLineStats& Stats) {
     TDSTCPConnectionChain Chain;
     Chain.Handler = std::make_unique<TLineHandler>(Info, Stats);
     Chain.AfterBatch = [&Stats] {
-      CurrentSession.clear();
+      CurrentSession().clear();
       ++Stats.AfterBatches;
     };
     return Chain;
