@@ -18,6 +18,13 @@ std::string BindFailureMessage(const std::error_code& Error) {
   if (Error == asio::error::address_in_use) {
     return std::string(tcp::kAddressInUse);
   }
+#if defined(_WIN32)
+  // Windows needs no rights for low ports: its refusal means another socket holds the
+  // port for itself (ours bind that way, and Wine reports it so).
+  if (Error == asio::error::access_denied) {
+    return std::string(tcp::kAddressInUse);
+  }
+#endif
   if (Error == asio::error::access_denied || Error == std::errc::permission_denied ||
       Error == std::errc::operation_not_permitted) {
     return std::string(tcp::kBindNotPermitted);

@@ -8,6 +8,7 @@
 
 #include "platform/http_get.h"
 #include "support/http_stub.h"
+#include "support/wine.h"
 
 namespace tavrin::platform {
 namespace {
@@ -68,6 +69,9 @@ TEST(SystemHttpGet, FailsWithoutAServerOrWithAnEndlessBody) {
 }
 
 TEST(SystemHttpGet, GivesUpOnAServerThatNeverAnswers) {
+  // Wine's internet library takes the receive time-out of a root handle without using
+  // it ("fixme: INTERNET_OPTION_SEND/RECEIVE_TIMEOUT"), so the request would wait for ever.
+  if (testing::RunningUnderWine()) GTEST_SKIP() << "Wine ignores the root handle's receive time-out";
   const THttpStub Silent("");
   TSystemHttpGet Http(THttpTimeouts{std::chrono::seconds(5), std::chrono::seconds(1)});
   const auto Start = std::chrono::steady_clock::now();

@@ -321,7 +321,8 @@ TEST_F(QueryTest, EngineFailuresRaiseWithClearMessages) {
   };
   const TCase Cases[] = {
       {Missing, "select 1", "Data folder not found: " + Missing},
-      {Folder() + "/vazia", "select 1", "Database file not found: " + Folder() + "/vazia/tabelas.db"},
+      {Folder() + "/vazia", "select 1",
+       "Database file not found: " + (std::filesystem::path(Folder() + "/vazia") / "tabelas.db").string()},
       {Folder(), "select nome from tabcli", "Table not found: tabcli"},
       {Folder(), "selec nome from tabuser", "Statement not accepted: near \"selec\": syntax error"},
       {Folder(), "select nada from tabest1", "Statement not accepted: no such column: nada"},
