@@ -12,7 +12,9 @@
 #include "app/shell_constants.h"
 #include "app/start_failure.h"
 #include "app/stream_log_sink.h"
+#include "app/system_error_boxes.h"
 #include "app/system_start_up_work.h"
+#include "platform/message_box.h"
 #include "platform/stop_request.h"
 #include "platform/terminal.h"
 
@@ -44,12 +46,16 @@ int RunHeadless(const TProgramOptions& Options) {
   try {
     ServerContainer1 = Process.StartServer(Options.Port);
   } catch (const std::exception& Error) {
-    std::cerr << StartFailureText(Error) << std::endl;
+    // Unless asked to be headless, the operator is told in the system's box.
+    if (Options.Headless) std::cerr << StartFailureText(Error) << std::endl;
+    else platform::ShowErrorBox(std::string(shell::kStartFailureCaption), StartFailureMessage(Error));
     Process.Log().Detach(Sink);
     return shell::kExitCodeStartFailure;
   }
 
-  THeadlessDialogs Dialogs(std::cin, std::cout, std::cerr, platform::StandardInputIsTerminal());
+  THeadlessDialogs Prompts(std::cin, std::cout, std::cerr, platform::StandardInputIsTerminal());
+  TSystemErrorBoxes Boxes(Prompts);
+  IOperatorDialogs& Dialogs = Options.Headless ? static_cast<IOperatorDialogs&>(Prompts) : Boxes;
   TSystemStartUpWork Work(Options, Process.Log(), Dialogs);
   int ExitCode = 0;
   try {

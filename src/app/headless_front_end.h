@@ -1,8 +1,9 @@
 #pragma once
 // The server program without a window: the same start-up as with one, with the log on
-// standard output, the data folder and the addresses as plain lines there, the boxes
-// as prompts and messages (headless_dialogs.h), and SIGINT/SIGTERM in place of closing
-// the window.
+// standard output, the data folder and the addresses as plain lines there, the input
+// box as a prompt (headless_dialogs.h), and SIGINT/SIGTERM in place of closing the
+// window. The error boxes are messages on standard error with --headless, otherwise
+// the system's own boxes (system_error_boxes.h: real message boxes on Windows).
 
 #include "app/program_options.h"
 
