@@ -10,6 +10,7 @@ if(NOT CMAKE_CROSSCOMPILING)
   find_package(SQLite3 REQUIRED)
   # Standalone Asio is header-only and sits on the compiler's own include path.
   add_library(tavrin_asio INTERFACE)
+  target_compile_definitions(tavrin_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
   if(TAVRIN_BUILD_TESTS)
     find_package(GTest REQUIRED)
   endif()
@@ -33,7 +34,13 @@ target_include_directories(tavrin_host_headers SYSTEM INTERFACE ${TavrinHostHead
 add_library(nlohmann_json::nlohmann_json ALIAS tavrin_host_headers)
 add_library(CLI11::CLI11 ALIAS tavrin_host_headers)
 add_library(tavrin_asio INTERFACE)
-target_link_libraries(tavrin_asio INTERFACE tavrin_host_headers)
+target_link_libraries(tavrin_asio INTERFACE tavrin_host_headers ws2_32 mswsock)
+# Windows 10's socket calls. Readiness waits through select rather than completion
+# ports: every socket has an event loop of its own, so select's limit of 64 sockets is
+# never near, and our waits (readiness, then a non-blocking call) are what a reactor
+# does natively, with nothing pending to cancel when a socket closes.
+target_compile_definitions(tavrin_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED
+                           _WIN32_WINNT=0x0A00 ASIO_DISABLE_IOCP)
 
 include(${CMAKE_CURRENT_LIST_DIR}/SQLiteAmalgamation.cmake)
 
