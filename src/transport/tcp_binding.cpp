@@ -59,6 +59,13 @@ std::error_code TDSTCPBinding::Listen(const asio::ip::tcp& Protocol, std::uint16
     return Error;
   }
   FAcceptor.bind(asio::ip::tcp::endpoint(Protocol, Port), Error);
+#if defined(_WIN32)
+  // Windows refuses a port another socket holds exclusively, as ours hold theirs, with
+  // "access denied": the port is in use.
+  if (Error == asio::error::access_denied) {
+    Error = asio::error::address_in_use;
+  }
+#endif
   if (!Error) {
     FAcceptor.listen(tcp::kListenBacklog, Error);
   }
