@@ -18,13 +18,6 @@ std::string BindFailureMessage(const std::error_code& Error) {
   if (Error == asio::error::address_in_use) {
     return std::string(tcp::kAddressInUse);
   }
-#if defined(_WIN32)
-  // Windows needs no rights for low ports: its refusal means another socket holds the
-  // port for itself (ours bind that way, and Wine reports it so).
-  if (Error == asio::error::access_denied) {
-    return std::string(tcp::kAddressInUse);
-  }
-#endif
   if (Error == asio::error::access_denied || Error == std::errc::permission_denied ||
       Error == std::errc::operation_not_permitted) {
     return std::string(tcp::kBindNotPermitted);
@@ -66,6 +59,13 @@ std::error_code TDSTCPBinding::Listen(const asio::ip::tcp& Protocol, std::uint16
     return Error;
   }
   FAcceptor.bind(asio::ip::tcp::endpoint(Protocol, Port), Error);
+#if defined(_WIN32)
+  // Windows refuses a port another socket holds exclusively, as ours hold theirs, with
+  // "access denied": the port is in use.
+  if (Error == asio::error::access_denied) {
+    Error = asio::error::address_in_use;
+  }
+#endif
   if (!Error) {
     FAcceptor.listen(tcp::kListenBacklog, Error);
   }

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,7 +74,7 @@ TEST_F(ServerProgramTest, ServesALoginFromTheCliAndStopsCleanlyOnTerm) {
   ASSERT_EQ(Log.size(), Expected.size());
   for (std::size_t i = 0; i < Expected.size(); ++i) EXPECT_TRUE(EndsWith(Log[i], Expected[i])) << Log[i];
 
-  FServer->Signal(SIGTERM);
+  EXPECT_TRUE(FServer->RequestStop());
   EXPECT_EQ(FServer->Wait(), 0);
 }
 
@@ -90,7 +88,7 @@ TEST_F(ServerProgramTest, ASecondServerOnTheSamePortEndsWithCodeOneAndTheFirstKe
   Lines Out;
   EXPECT_EQ(Cli({"version"}, Out), 0);
   EXPECT_EQ(Out, Lines{"2"});
-  FServer->Signal(SIGINT);
+  EXPECT_TRUE(FServer->Interrupt());
   EXPECT_EQ(FServer->Wait(), 0);
 }
 

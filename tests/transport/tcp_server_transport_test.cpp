@@ -93,20 +93,14 @@ TEST_F(TcpTransport, BusyPortIsRefusedWithTheFixedMessage) {
 }
 
 TEST(TcpTransportBind, FailuresAreNamedByTheirCause) {
-#if defined(_WIN32)
-  // Low ports need no rights there: a refusal means another socket holds the port.
-  const std::string AccessDenied = "Could not bind socket. Address and port are already in use.";
-#else
-  const std::string AccessDenied =
-      "Could not bind socket. Permission to listen on this port was refused; ports below 1024 "
-      "need administrator rights.";
-#endif
   const struct {
     std::error_code Error;
     std::string Message;
   } Cases[] = {
       {asio::error::address_in_use, "Could not bind socket. Address and port are already in use."},
-      {asio::error::access_denied, AccessDenied},
+      {asio::error::access_denied,
+       "Could not bind socket. Permission to listen on this port was refused; ports below 1024 "
+       "need administrator rights."},
       {std::make_error_code(std::errc::operation_not_permitted),
        "Could not bind socket. Permission to listen on this port was refused; ports below 1024 "
        "need administrator rights."},
