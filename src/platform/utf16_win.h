@@ -1,6 +1,6 @@
 #pragma once
 // UTF-8 <-> UTF-16 for the Windows implementations (the system's wide-character calls).
-// Included only by *_win.cpp files.
+// Included only by *_win.cpp files and the Windows side of the tests' helpers.
 
 #include <windows.h>
 

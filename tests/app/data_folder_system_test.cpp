@@ -95,7 +95,7 @@ TEST(DataFolderOnTheSystem, RegistryAndRotasIniGiveWhatTheStandInsGive) {
 
     const TTempFolder StandInFolder;
     platform::TRegistryFile StandInRegistry(
-        StandInFolder.Write("registry.ini", "[" + Key + "]\n" + Value + "=" + Case.UninstallString + "\n").string());
+        StandInFolder.Write("registry.ini", testing::RegistryFileText(Key, Value, Case.UninstallString)).string());
     platform::TProfileFile StandInProfiles;
     const TResolved StandIn = Resolve(StandInRegistry, StandInProfiles);
 

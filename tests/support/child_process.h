@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <filesystem>
+
+#include "platform/utf16_win.h"
 #else
 #include <fcntl.h>
 #include <poll.h>
@@ -124,14 +126,6 @@ class TChildProcess {
 
 namespace child_process_win {
 
-inline std::wstring Widen(const std::string& Text) {
-  if (Text.empty()) return {};
-  const int Size = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-  std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Size);
-  return Wide;
-}
-
 // Word as the C runtime's command-line parser reads it back: quoted when it has blanks
 // or quotes or is empty, with the backslashes before a quote doubled.
 inline void AppendQuoted(std::wstring& Line, const std::wstring& Word) {
@@ -187,7 +181,7 @@ inline void TChildProcess::Start(const std::string& Program, const std::vector<s
   const std::wstring Application = std::filesystem::absolute(std::filesystem::path(Program)).make_preferred().wstring();
   std::wstring CommandLine;
   child_process_win::AppendQuoted(CommandLine, Application);
-  for (const auto& Argument : Arguments) child_process_win::AppendQuoted(CommandLine, child_process_win::Widen(Argument));
+  for (const auto& Argument : Arguments) child_process_win::AppendQuoted(CommandLine, platform::Widen(Argument));
   // A console of its own, without a window, so that a Ctrl+C can be raised on it alone.
   PROCESS_INFORMATION Process{};
   if (CreateProcessW(Application.c_str(), CommandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,

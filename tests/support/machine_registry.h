@@ -10,6 +10,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "platform/utf16_win.h"
 #else
 #include <cstdlib>
 
@@ -17,6 +19,12 @@
 #endif
 
 namespace tavrin::testing {
+
+// The text of a stand-in registry file (platform/registry_file.h) holding one value.
+inline std::string RegistryFileText(const std::string& Key, const std::string& Name,
+                                    const std::string& Value) {
+  return "[" + Key + "]\n" + Name + "=" + Value + "\n";
+}
 
 class TMachineRegistryValue {
  public:
@@ -26,23 +34,23 @@ class TMachineRegistryValue {
       : FKey(Key) {
 #if defined(_WIN32)
     HKEY Opened = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(Key).c_str(), 0, nullptr, 0,
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, platform::Widen(Key).c_str(), 0, nullptr, 0,
                         KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &Opened, nullptr) != ERROR_SUCCESS) {
       return;
     }
-    const std::wstring Data = Wide(Value);
-    FOk = RegSetValueExW(Opened, Wide(Name).c_str(), 0, REG_SZ,
+    const std::wstring Data = platform::Widen(Value);
+    FOk = RegSetValueExW(Opened, platform::Widen(Name).c_str(), 0, REG_SZ,
                          reinterpret_cast<const BYTE*>(Data.c_str()),
                          static_cast<DWORD>((Data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     RegCloseKey(Opened);
 #else
-    FFile = FFolder.Write("registry.ini", "[" + Key + "]\n" + Name + "=" + Value + "\n").string();
+    FFile = FFolder.Write("registry.ini", RegistryFileText(Key, Name, Value)).string();
     FOk = ::setenv(platform::kRegistryFileVariable, FFile.c_str(), 1) == 0;
 #endif
   }
   ~TMachineRegistryValue() {
 #if defined(_WIN32)
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, Wide(FKey).c_str(), KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, platform::Widen(FKey).c_str(), KEY_WOW64_32KEY, 0);
 #else
     ::unsetenv(platform::kRegistryFileVariable);
 #endif
@@ -53,14 +61,7 @@ class TMachineRegistryValue {
   bool Ok() const { return FOk; }
 
  private:
-#if defined(_WIN32)
-  static std::wstring Wide(const std::string& Text) {
-    const int Size = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-    std::wstring Result(static_cast<std::size_t>(Size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Size);
-    return Result;
-  }
-#else
+#if !defined(_WIN32)
   TTempFolder FFolder;
   std::string FFile;
 #endif
