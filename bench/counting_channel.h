@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 
 namespace tavrin::bench {
 

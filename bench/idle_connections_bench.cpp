@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "dbxstream/dbx_command_handler.h"
-#include "dbxstream/server_handler_chain.h"
+#include "dbxstream/command_handler.h"
+#include "server/requests/server_handler_chain.h"
 #include "transport/tcp_server_transport.h"
 
 namespace tavrin {

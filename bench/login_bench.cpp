@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "counting_channel.h"
-#include "dbxstream/dbx_client_connection.h"
+#include "client/connection.h"
 #include "interleaved_ratio.h"
 #include "loopback_echo.h"
-#include "remote/demo_data.h"
-#include "remote/server_container.h"
+#include "demo_data/demo_data.h"
+#include "product/server_container.h"
 #include "transport/tcp_client_channel.h"
 
 namespace tavrin {

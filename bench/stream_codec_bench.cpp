@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dbxstream/dbx_channel.h"
-#include "dbxstream/dbx_context.h"
+#include "dbxstream/channel.h"
+#include "dbxstream/context.h"
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
 #include "interleaved_ratio.h"

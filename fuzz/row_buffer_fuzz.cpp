@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "dbxstream/dbx_context.h"
+#include "dbxstream/context.h"
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
 #include "dbxstream/memory_channel.h"

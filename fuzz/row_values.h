@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "dbxstream/row_buffer.h"
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 
 namespace tavrin::fuzz {
 

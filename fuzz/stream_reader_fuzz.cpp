@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "dbxstream/dbx_context.h"
+#include "dbxstream/context.h"
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
 #include "dbxstream/memory_channel.h"

@@ -15,8 +15,8 @@
 
 #include "dbxstream/json_row.h"
 #include "dbxstream/parameter_descriptions.h"
-#include "dsserver/dbx_reader.h"
-#include "dsserver/stream.h"
+#include "vocabulary/dbx_reader.h"
+#include "vocabulary/stream.h"
 
 namespace tavrin {
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 
 namespace tavrin {
 namespace H = TDBXValueHeader;

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dsserver/dbx_limits.h"
+#include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
 

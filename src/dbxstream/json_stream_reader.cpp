@@ -9,8 +9,8 @@
 #include "dbxstream/latin1_runs.h"
 #include "dbxstream/stream_keywords.h"
 #include "dbxstream/stream_sequences.h"
-#include "dsserver/dbx_limits.h"
-#include "dsserver/unicode_text.h"
+#include "vocabulary/dbx_limits.h"
+#include "vocabulary/unicode_text.h"
 
 namespace tavrin {
 

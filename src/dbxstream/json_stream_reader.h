@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "dbxstream/dbx_channel.h"
-#include "dbxstream/dbx_context.h"
+#include "dbxstream/channel.h"
+#include "dbxstream/context.h"
 #include "dbxstream/stream_tokens.h"
-#include "dsserver/json_text.h"
+#include "vocabulary/json_text.h"
 
 namespace tavrin {
 

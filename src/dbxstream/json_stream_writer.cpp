@@ -7,7 +7,7 @@
 
 #include "dbxstream/latin1_runs.h"
 #include "dbxstream/stream_sequences.h"
-#include "dsserver/stream.h"
+#include "vocabulary/stream.h"
 
 namespace tavrin {
 

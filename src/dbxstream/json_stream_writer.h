@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dbxstream/dbx_channel.h"
-#include "dsserver/dbx_limits.h"
+#include "dbxstream/channel.h"
+#include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
 

@@ -8,9 +8,9 @@
 #include "dbxstream/json_stream_writer.h"
 #include "dbxstream/row_value_codec.h"
 #include "dbxstream/stream_keywords.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/dbx_limits.h"
-#include "dsserver/unicode_text.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
+#include "vocabulary/unicode_text.h"
 
 namespace tavrin {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "dbxstream/json_row.h"
-#include "dsserver/dbx_reader.h"
-#include "dsserver/value_holders.h"
-#include "dsserver/value_type.h"
+#include "vocabulary/dbx_reader.h"
+#include "vocabulary/value_holders.h"
+#include "vocabulary/value_type.h"
 
 namespace tavrin {
 

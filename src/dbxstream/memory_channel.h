@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 
 namespace tavrin {
 

@@ -9,9 +9,9 @@
 
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/unicode_text.h"
-#include "dsserver/value_holders.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/unicode_text.h"
+#include "vocabulary/value_holders.h"
 
 namespace tavrin {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "dsserver/value_type.h"
+#include "vocabulary/value_type.h"
 
 namespace tavrin {
 

@@ -8,8 +8,8 @@
 #include "dbxstream/json_stream_writer.h"
 #include "dbxstream/stream_keywords.h"
 #include "dbxstream/stream_tokens.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/dbx_limits.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "dsserver/stream.h"
+#include "vocabulary/stream.h"
 
 namespace tavrin {
 

@@ -8,10 +8,10 @@
 
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/row_text_encoding.h"
-#include "dsserver/data_types.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/dbx_limits.h"
-#include "dsserver/unicode_text.h"
+#include "vocabulary/data_types.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
+#include "vocabulary/unicode_text.h"
 
 namespace tavrin {
 namespace H = TDBXValueHeader;

@@ -21,10 +21,10 @@
 
 #include "dbxstream/binary_stream.h"
 #include "dbxstream/row_blob_stream_reader.h"
-#include "dsserver/json_text.h"
-#include "dsserver/sql_timestamp.h"
-#include "dsserver/stream.h"
-#include "dsserver/value_holders.h"
+#include "vocabulary/json_text.h"
+#include "vocabulary/sql_timestamp.h"
+#include "vocabulary/stream.h"
+#include "vocabulary/value_holders.h"
 
 namespace tavrin {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 
 namespace tavrin {
 

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "dbxstream/row_buffer.h"
-#include "dsserver/stream.h"
-#include "dsserver/value_holders.h"
-#include "dsserver/value_type.h"
+#include "vocabulary/stream.h"
+#include "vocabulary/value_holders.h"
+#include "vocabulary/value_type.h"
 
 namespace tavrin {
 

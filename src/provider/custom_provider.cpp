@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "dsserver/ds_provider_data_module.h"
+#include "server/methods/provider_data_module.h"
 
 namespace tavrin {
 

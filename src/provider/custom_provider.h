@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "dsserver/ds_provider.h"
+#include "server/methods/provider.h"
 
 namespace tavrin {
 

@@ -1,6 +1,6 @@
 #include "provider/data_set_provider.h"
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 
 namespace tavrin {
 

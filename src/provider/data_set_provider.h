@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dsserver/ds_provider_data_module.h"
+#include "server/methods/provider_data_module.h"
 #include "provider/custom_provider.h"
 #include "provider/provider_options.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 #include "dbxstream/protocol_handler.h"
 
 namespace tavrin {

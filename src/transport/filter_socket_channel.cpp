@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "transport/tcp_channel.h"
 
 namespace tavrin {

@@ -14,7 +14,7 @@
 #include <span>
 #include <vector>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 #include "transport/socket_channel_info.h"
 #include "transport/tcp_limits.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 
 namespace tavrin {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "transport/tcp_connection.h"
 #include "transport/tcp_limits.h"
 

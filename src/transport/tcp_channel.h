@@ -13,7 +13,7 @@
 #include <span>
 #include <string>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 #include "transport/session_events.h"
 #include "transport/socket_channel_info.h"
 

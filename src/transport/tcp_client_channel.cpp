@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "transport/tcp_limits.h"
 
 namespace tavrin {

@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 
 namespace tavrin {
 

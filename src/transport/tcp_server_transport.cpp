@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "platform/thread_setup.h"
 #include "transport/filter_socket_channel.h"
 #include "transport/tcp_binding.h"

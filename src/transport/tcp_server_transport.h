@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "dbxstream/dbx_channel.h"
+#include "dbxstream/channel.h"
 #include "transport/connection_chain.h"
 #include "transport/connection_registry.h"
 #include "transport/keep_alive.h"

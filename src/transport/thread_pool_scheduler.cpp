@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "transport/tcp_limits.h"
 
 namespace tavrin {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "row_hex_bytes.h"
 
 namespace tavrin {

@@ -10,9 +10,9 @@
 #include "dbxstream/memory_channel.h"
 #include "dbxstream/stream_keywords.h"
 #include "dbxstream/stream_tokens.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/dbx_limits.h"
-#include "dsserver/stream.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
+#include "vocabulary/stream.h"
 #include "support/error_of.h"
 
 namespace tavrin {

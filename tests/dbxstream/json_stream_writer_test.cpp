@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dbxstream/memory_channel.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/stream.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/stream.h"
 
 namespace tavrin {
 namespace {

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <functional>
 
-#include "dbxstream/dbx_context.h"
+#include "dbxstream/context.h"
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
 #include "dbxstream/memory_channel.h"
 #include "dbxstream/row_buffer.h"
-#include "dsserver/dbx_error.h"
-#include "dsserver/dbx_limits.h"
+#include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
 #include "row_hex_bytes.h"
 
 namespace tavrin {

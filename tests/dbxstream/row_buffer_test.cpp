@@ -6,12 +6,12 @@
 #include <cstring>
 #include <limits>
 
-#include "dbxstream/dbx_context.h"
+#include "dbxstream/context.h"
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/memory_channel.h"
 #include "dbxstream/stream_keywords.h"
-#include "dsserver/data_types.h"
-#include "dsserver/dbx_error.h"
+#include "vocabulary/data_types.h"
+#include "vocabulary/dbx_error.h"
 #include "row_hex_bytes.h"
 
 namespace tavrin {

@@ -16,17 +16,17 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_command_line.h"
-#include "app/cli_commands.h"
-#include "app/program_version.h"
+#include "app/tavrin_cli/command_line.h"
+#include "app/tavrin_cli/commands.h"
+#include "vocabulary/program_version.h"
 #include "dbx_test_server.h"
-#include "dsserver/ds_builtin_classes.h"
-#include "dsserver/ds_server_method_provider.h"
-#include "dsserver/test_server_classes.h"
-#include "dsserver/unicode_text.h"
-#include "remote/database_session.h"
-#include "remote/demo_data.h"
-#include "remote/server_methods.h"
+#include "server/builtin/builtin_classes.h"
+#include "server/methods/server_method_provider.h"
+#include "server/methods/test_server_classes.h"
+#include "vocabulary/unicode_text.h"
+#include "engine/database_session.h"
+#include "demo_data/demo_data.h"
+#include "product/server_methods.h"
 #include "support/temp_folder.h"
 #include "transport/tcp_client_channel.h"
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "dbxstream/dbx_client_connection.h"
+#include "client/connection.h"
 #include "dbx_test_server.h"
-#include "dsserver/ds_builtin_classes.h"
-#include "dsserver/ds_command_type.h"
-#include "dsserver/ds_server_method_provider.h"
-#include "dsserver/unicode_text.h"
-#include "dsserver/test_server_classes.h"
+#include "server/builtin/builtin_classes.h"
+#include "server/methods/command_type.h"
+#include "server/methods/server_method_provider.h"
+#include "vocabulary/unicode_text.h"
+#include "server/methods/test_server_classes.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
 

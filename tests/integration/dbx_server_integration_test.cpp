@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "dbxstream/dbx_client_connection.h"
+#include "client/connection.h"
 #include "dbx_test_server.h"
-#include "dsserver/ds_session_manager.h"
+#include "server/sessions/session_manager.h"
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"

@@ -12,14 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "dbxstream/dbx_client_connection.h"
+#include "client/connection.h"
 #include "dbxstream/row_value_codec.h"
 #include "dbx_test_server.h"
-#include "dsserver/ds_server_method_provider.h"
-#include "dsserver/ds_variant_stream.h"
-#include "dsserver/unicode_text.h"
-#include "dsserver/sql_timestamp.h"
-#include "dsserver/test_server_classes.h"
+#include "server/methods/server_method_provider.h"
+#include "server/methods/variant_stream.h"
+#include "vocabulary/unicode_text.h"
+#include "vocabulary/sql_timestamp.h"
+#include "server/methods/test_server_classes.h"
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"

@@ -11,10 +11,10 @@
 #include <mutex>
 #include <string>
 
-#include "dsserver/ds_server_events.h"
-#include "dsserver/server_connection_fixture.h"
-#include "remote/server_connection_chain.h"
-#include "remote/session_manager_events.h"
+#include "server/methods/server_events.h"
+#include "server/methods/server_connection_fixture.h"
+#include "server/tcp/server_connection_chain.h"
+#include "server/tcp/session_manager_events.h"
 #include "transport/connection_chain.h"
 #include "transport/tcp_server_transport.h"
 

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "dbx_test_server.h"
-#include "dbxstream/dbx_client_connection.h"
+#include "client/connection.h"
 #include "support/error_of.h"
 
 namespace tavrin {

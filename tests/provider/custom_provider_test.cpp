@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "dsserver/ds_provider_data_module.h"
+#include "server/methods/provider_data_module.h"
 #include "provider/data_set_provider.h"
 #include "support/error_of.h"
 

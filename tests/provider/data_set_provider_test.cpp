@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "dsserver/data_set.h"
-#include "dsserver/unicode_text.h"
-#include "dsserver/value_holders.h"
+#include "dataset/data_set.h"
+#include "vocabulary/unicode_text.h"
+#include "vocabulary/value_holders.h"
 #include "support/error_of.h"
 
 namespace tavrin {

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 
 namespace tavrin {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "dbxstream/protocol_handler.h"
-#include "dsserver/dbx_error.h"
+#include "vocabulary/dbx_error.h"
 #include "transport/connection_chain.h"
 #include "transport/session_events.h"
 #include "transport/filter_socket_channel.h"

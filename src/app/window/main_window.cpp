@@ -18,8 +18,8 @@
 #include <string_view>
 #include <utility>
 
-#include "app/data_folder.h"
-#include "app/shell_constants.h"
+#include "shell/data_folder.h"
+#include "shell/shell_constants.h"
 
 namespace tavrin {
 namespace {

@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "app/start_up_work.h"
+#include "shell/start_up_work.h"
 
 class QEvent;
 class QLabel;

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "app/activity_log.h"
+#include "shell/activity_log.h"
 
 class QPlainTextEdit;
 

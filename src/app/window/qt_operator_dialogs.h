@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/operator_dialogs.h"
+#include "shell/operator_dialogs.h"
 
 namespace tavrin {
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <thread>
 
-#include "app/server_process.h"
-#include "app/shell_constants.h"
-#include "app/start_failure.h"
-#include "app/system_start_up_work.h"
+#include "app/tavrin/server_process.h"
+#include "shell/shell_constants.h"
+#include "app/tavrin/start_failure.h"
+#include "app/tavrin/system_start_up_work.h"
 #include "app/window/main_window.h"
 #include "app/window/memo_log_sink.h"
 #include "app/window/qt_operator_dialogs.h"

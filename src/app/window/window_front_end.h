@@ -3,7 +3,7 @@
 // container second (listening before the window shows), then the window runs until
 // the operator closes it; the container goes before the window.
 
-#include "app/program_options.h"
+#include "app/tavrin/program_options.h"
 
 namespace tavrin {
 

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/activity_log.h"
+#include "shell/activity_log.h"
 #include "app/window/memo_log_sink.h"
 
 namespace tavrin {

@@ -1,0 +1,11 @@
+# tavrin_library(Name Dependency...): the folder's library, built from every .cpp in the
+# folder (the programs' *_main.cpp and *_tool.cpp stay out), with src/ as its include
+# root. The dependencies are public: a folder's headers show the types of the folders
+# below it.
+function(tavrin_library Name)
+  file(GLOB Sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER Sources EXCLUDE REGEX "(_main|_tool)\\.cpp$")
+  add_library(${Name} STATIC ${Sources})
+  target_include_directories(${Name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${Name} PUBLIC ${ARGN} PRIVATE tavrin_warnings)
+endfunction()

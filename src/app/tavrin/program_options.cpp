@@ -1,0 +1,29 @@
+#include "app/tavrin/program_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "vocabulary/program_version.h"
+
+namespace tavrin {
+
+TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
+  TProgramOptions Options;
+  CLI::App App{"TAVRIN: the mobile apps' server beside ZUL.", "tavrin"};
+  App.set_version_flag("--version", std::string("tavrin ") + kProgramVersion);
+  App.add_flag("--headless", Options.Headless, "run without a window; the log goes to standard output");
+  App.add_option("--data-folder", Options.DataFolder, "the data folder (holding zul.dll and tabelas.db)");
+  App.add_option("--port", Options.Port, "the TCP port to listen on (0: any free port)")
+      ->check(CLI::Range(0, 65535));
+  App.add_option("--address-service", Options.AddressServices,
+                 "an address-echo web service asked for the internet address; repeat for more, in order");
+  try {
+    App.parse(argc, argv);
+  } catch (const CLI::ParseError& Error) {
+    TParsedCommandLine Result;
+    Result.ExitCode = App.exit(Error, Out, Err);
+    return Result;
+  }
+  return {Options, 0};
+}
+
+}  // namespace tavrin

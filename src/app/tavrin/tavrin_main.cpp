@@ -1,0 +1,25 @@
+// The server program `tavrin`: with its window where a display is there, without one
+// when asked (--headless) or when there is none.
+
+#include <iostream>
+
+#include "app/tavrin/headless_front_end.h"
+#include "app/tavrin/program_options.h"
+#include "platform/stop_request.h"
+#include "platform/terminal.h"
+#ifdef TAVRIN_WITH_WINDOW
+#include "app/window/window_front_end.h"
+#endif
+
+int main(int argc, char** argv) {
+  // Before any thread exists, so that none of them is interrupted by Ctrl+C.
+  tavrin::platform::HoldStopRequests();
+  const tavrin::TParsedCommandLine Parsed = tavrin::ParseProgramOptions(argc, argv, std::cout, std::cerr);
+  if (!Parsed.Options) return Parsed.ExitCode;
+#ifdef TAVRIN_WITH_WINDOW
+  if (!Parsed.Options->Headless && tavrin::platform::DisplayAvailable()) {
+    return tavrin::RunWithWindow(*Parsed.Options, argc, argv);
+  }
+#endif
+  return tavrin::RunHeadless(*Parsed.Options);
+}

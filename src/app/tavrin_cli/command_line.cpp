@@ -1,0 +1,83 @@
+#include "app/tavrin_cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/tavrin_cli/commands.h"
+#include "vocabulary/program_version.h"
+
+namespace tavrin::cli {
+
+namespace {
+
+constexpr char kDescription[] = "Asks a running TAVRIN server something, from this machine or another one.";
+constexpr char kVersionFlag[] = "--version";
+constexpr char kVersionHelp[] = "Print the program's version and exit";
+constexpr int kMinPort = 1;
+constexpr int kMaxPort = 65535;
+constexpr char kUnexpectedFailure[] = "unexpected failure";
+
+}  // namespace
+
+int RunCommandLine(int Argc, const char* const* Argv, std::ostream& Out, std::ostream& Err) {
+  try {
+    CLI::App App(kDescription, std::string(kProgramName));
+    // Subcommands copy this when they are added: set it first.
+    App.failure_message([](const CLI::App* Failed, const CLI::Error& Error) {
+      return std::string(kErrorPrefix) + CLI::FailureMessage::simple(Failed, Error);
+    });
+    App.set_version_flag(kVersionFlag, std::string(kProgramName) + " " + kProgramVersion, kVersionHelp);
+    App.require_subcommand(1);
+    // Options of the program may also follow the command's words.
+    App.fallthrough();
+
+    TCliTarget Target;
+    App.add_option("--host", Target.Host, "Server name or address")->type_name("HOST")->capture_default_str();
+    App.add_option("--port", Target.Port, "Server TCP port")
+        ->type_name("PORT")
+        ->capture_default_str()
+        ->check(CLI::Range(kMinPort, kMaxPort));
+
+    TCliRequest Request;
+    std::string User, Password, Alias;
+    std::vector<std::string> Arguments;
+    CLI::App* Login = App.add_subcommand("login", "Log a user in (" + std::string(kLoginMethod) + ")");
+    Login->add_option("USER", User, "User name")->required();
+    Login->add_option("PASSWORD", Password, "Password")->required();
+    CLI::App* Version = App.add_subcommand("version", "Print the server's version (" + std::string(kVersionMethod) + ")");
+    CLI::App* WebModule = App.add_subcommand(
+        "zulweb", "Tell whether the web module is installed on the server's machine (" + std::string(kWebModuleMethod) + ")");
+    CLI::App* Call = App.add_subcommand(
+        "call", "Call any server method and print its out, in/out and return values as Name = value lines");
+    Call->add_option("ALIAS", Alias, "Method alias, Class.Method (DSAdmin.GetPlatformName)")->required();
+    Call->add_option("ARGS", Arguments, "One argument per in and in/out parameter; put \"--\" before any that starts with '-'");
+
+    try {
+      App.parse(Argc, Argv);
+    } catch (const CLI::ParseError& Error) {
+      return App.exit(Error, Out, Err);
+    }
+
+    if (Login->parsed()) {
+      Request = LoginRequest(User, Password);
+    } else if (Version->parsed()) {
+      Request = VersionRequest();
+    } else if (WebModule->parsed()) {
+      Request = WebModuleRequest();
+    } else if (Call->parsed()) {
+      Request = CallRequest(Alias, Arguments);
+    }
+    return RunRequest(Target, Request, Out, Err);
+  } catch (const std::exception& Error) {
+    Err << kErrorPrefix << Error.what() << '\n';
+    return kExitFailure;
+  } catch (...) {
+    Err << kErrorPrefix << kUnexpectedFailure << '\n';
+    return kExitFailure;
+  }
+}
+
+}  // namespace tavrin::cli

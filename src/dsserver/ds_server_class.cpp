@@ -1,9 +1,0 @@
-#include "dsserver/ds_server_class.h"
-
-namespace tavrin {
-
-const TDSClassDeclaration* TDSServerClass::GetClass() const {
-  return OnGetClass ? OnGetClass() : nullptr;
-}
-
-}  // namespace tavrin

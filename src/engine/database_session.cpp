@@ -1,0 +1,44 @@
+#include "engine/database_session.h"
+
+#include <algorithm>
+
+namespace tavrin {
+
+std::string TSession::NetFileDir() const {
+  std::lock_guard Lock(FMutex);
+  return FNetFileDir;
+}
+
+void TSession::SetNetFileDir(std::string Folder) {
+  std::lock_guard Lock(FMutex);
+  FNetFileDir = std::move(Folder);
+}
+
+void TSession::AddPassword(std::string Password) {
+  std::lock_guard Lock(FMutex);
+  if (std::find(FPasswords.begin(), FPasswords.end(), Password) == FPasswords.end()) {
+    FPasswords.push_back(std::move(Password));
+  }
+}
+
+void TSession::RemovePassword(std::string_view Password) {
+  std::lock_guard Lock(FMutex);
+  std::erase(FPasswords, Password);
+}
+
+void TSession::RemoveAllPasswords() {
+  std::lock_guard Lock(FMutex);
+  FPasswords.clear();
+}
+
+std::vector<std::string> TSession::Passwords() const {
+  std::lock_guard Lock(FMutex);
+  return FPasswords;
+}
+
+TSession& Session() {
+  static TSession Instance;
+  return Instance;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,146 @@
+#pragma once
+// TQuery: a dataset over one SQL statement run against a data folder's database.
+// Set DatabaseName (the folder) and the statement's lines, bind the ":name"
+// parameters, then Open: the statement runs and the query holds every row of the
+// result, walked with First/Next/Prior/Last, read through Fields(i) (TField). Close
+// drops the rows. Nothing of the database stays open between Open and Close: the rows
+// are read in full when the query opens (statement_runner.h).
+//
+// Events: BeforeOpen runs first thing in Open (it may still set the database name and
+// the statement); AfterOpen once the rows are there; BeforeClose and AfterClose around
+// Close. When opening fails, the error propagates, AfterOpen does not run and the query
+// stays closed. Destroying an open query runs no event.
+//
+// Threading: a query belongs to one thread at a time; its session may be shared.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dataset/fields_data_set.h"
+#include "engine/database_session.h"
+#include "engine/query_params.h"
+
+namespace tavrin {
+
+using TDataSetNotifyEvent = std::function<void(TDataSet& DataSet)>;
+
+class TQuery;
+
+// The statement's lines. Changing them closes the query first (with its close events)
+// and then renews the parameter list from the new text, every parameter unbound: bind
+// the values once the statement is complete.
+class TQuerySQL {
+ public:
+  void Clear();
+  void Add(std::string Line);
+  std::int32_t Count() const { return static_cast<std::int32_t>(FLines.size()); }
+  const std::vector<std::string>& Lines() const { return FLines; }
+  // The statement: the lines in order, joined by line feeds.
+  std::string Text() const;
+
+ private:
+  friend class TQuery;
+  explicit TQuerySQL(TQuery& Owner) : FOwner(Owner) {}
+
+  TQuery& FOwner;
+  std::vector<std::string> FLines;
+};
+
+class TQuery : public TFieldsDataSet {
+ public:
+  static constexpr char kOpenDatabase[] = "Cannot perform this operation on an open database";
+
+  // A closed query without database name or statement, on the process's session.
+  TQuery();
+  // The same, on another session (tests).
+  explicit TQuery(TSession& DatabaseSession);
+  ~TQuery() override;
+
+  // The component name ("qryEst1"), for whoever lists or logs the query.
+  const std::string& Name() const { return FName; }
+  void SetName(std::string Value) { FName = std::move(Value); }
+  TSession& DatabaseSession() const { return FSession; }
+
+  // The data folder. Setting a different folder on an open query raises EDatabaseError
+  // "Cannot perform this operation on an open database"; setting the same is harmless.
+  const std::string& DatabaseName() const { return FDatabaseName; }
+  void SetDatabaseName(std::string Folder);
+
+  TQuerySQL& SQL() { return FSQL; }
+  const TQuerySQL& SQL() const { return FSQL; }
+
+  TQueryParams& Params() { return FParams; }
+  // Raises EDatabaseError "Parameter not found: <Name>" for a name not in the statement.
+  TQueryParam& ParamByName(std::string_view Name) { return FParams.ParamByName(Name); }
+
+  void SetBeforeOpen(TDataSetNotifyEvent Handler) { FBeforeOpen = std::move(Handler); }
+  void SetAfterOpen(TDataSetNotifyEvent Handler) { FAfterOpen = std::move(Handler); }
+  void SetBeforeClose(TDataSetNotifyEvent Handler) { FBeforeClose = std::move(Handler); }
+  void SetAfterClose(TDataSetNotifyEvent Handler) { FAfterClose = std::move(Handler); }
+
+  // Runs the statement, which must return rows, and stands on the first record. Nothing
+  // happens on an open query. Raises EDatabaseError (statement_runner.h lists the
+  // texts).
+  void Open() override;
+  // Drops the rows and the fields. Nothing happens on a closed query.
+  void Close() override;
+  bool Active() const override { return FActive; }
+
+  // Runs a statement that changes rows (insert, update, delete, ...) without opening the
+  // query; RowsAffected tells how many it changed. Raises EDatabaseError as Open does.
+  void ExecSQL();
+  std::int64_t RowsAffected() const { return FRowsAffected; }
+
+  // --- The open result ---------------------------------------------------------------
+  // Rows in the result; 0 when closed.
+  std::int32_t RecordCount() const { return FRecordCount; }
+  bool IsEmpty() const { return FRecordCount == 0; }
+  // The current record's number from 1; 0 when there is none.
+  std::int32_t RecNo() const { return FRecordCount == 0 ? 0 : FRecord + 1; }
+  // On the first record, with Bof set (and Eof set only when there is no record).
+  void First() override;
+  // To the next record; from the last one, Eof is set and the last stays current.
+  void Next() override;
+  // To the previous record; from the first one, Bof is set and the first stays current.
+  void Prior();
+  // On the last record, Eof clear (set only when there is no record).
+  void Last();
+  bool Eof() const override { return FEof; }
+  bool Bof() const { return FBof; }
+
+  // The one table the result's columns read, and its primary key columns among them
+  // (names joined by ";"); empty when the columns read no table or several.
+  const std::string& TableName() const { return FTableName; }
+  const std::string& KeyFields() const { return FKeyFields; }
+
+ protected:
+  const TFieldValue& CurrentValue(std::int32_t Index) const override;
+
+ private:
+  friend class TQuerySQL;
+  void SQLChanging() { Close(); }
+  void SQLChanged();
+  void Drop();
+
+  TSession& FSession;
+  std::string FName;
+  std::string FDatabaseName;
+  TQuerySQL FSQL{*this};
+  TQueryParams FParams;
+  TDataSetNotifyEvent FBeforeOpen, FAfterOpen, FBeforeClose, FAfterClose;
+
+  bool FActive = false;
+  std::vector<TFieldValue> FValues;  // row after row, FieldCount() values each
+  std::int32_t FRecordCount = 0;
+  std::int32_t FRecord = 0;          // the current record, from 0
+  bool FEof = true;
+  bool FBof = true;
+  std::int64_t FRowsAffected = 0;
+  std::string FTableName;
+  std::string FKeyFields;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,135 @@
+#include "engine/sqlite_connection.h"
+
+#include <sqlite3.h>
+
+#include "dataset/database_error.h"
+
+namespace tavrin {
+namespace {
+
+std::string TextOrEmpty(const char* Text) { return Text ? std::string(Text) : std::string(); }
+
+}  // namespace
+
+TSqliteConnection::TSqliteConnection(const std::string& File, TOpenMode Mode) {
+  int Flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+  if (Mode == TOpenMode::CreateIfMissing) Flags |= SQLITE_OPEN_CREATE;
+  const int Result = sqlite3_open_v2(File.c_str(), &FHandle, Flags, nullptr);
+  if (Result != SQLITE_OK) {
+    // SQLite hands back a handle even on failure, to carry the reason.
+    const std::string Reason = FHandle ? ErrorMessage() : sqlite3_errstr(Result);
+    sqlite3_close(FHandle);
+    FHandle = nullptr;
+    throw EDatabaseError(TSqliteMessages::kCannotOpen + File + ": " + Reason);
+  }
+  sqlite3_extended_result_codes(FHandle, 1);
+  sqlite3_busy_timeout(FHandle, TSqliteLimits::kBusyTimeoutMs);
+}
+
+TSqliteConnection::~TSqliteConnection() {
+  // Every statement is finalized by its owner before the connection goes, so this
+  // closes for good.
+  sqlite3_close(FHandle);
+}
+
+std::string TSqliteConnection::ErrorMessage() const { return TextOrEmpty(sqlite3_errmsg(FHandle)); }
+
+std::int64_t TSqliteConnection::Changes() const { return sqlite3_changes64(FHandle); }
+
+void TSqliteConnection::Execute(std::string_view Sql) {
+  const std::string Text(Sql);
+  char* Message = nullptr;
+  if (sqlite3_exec(FHandle, Text.c_str(), nullptr, nullptr, &Message) != SQLITE_OK) {
+    const std::string Reason = Message ? std::string(Message) : ErrorMessage();
+    sqlite3_free(Message);
+    throw EDatabaseError(TSqliteMessages::kStatementFailed + Reason);
+  }
+}
+
+TSqliteStatement::~TSqliteStatement() { sqlite3_finalize(FHandle); }
+
+int TSqliteStatement::Prepare(TSqliteConnection& Connection, std::string_view Sql, std::string_view& Tail) {
+  sqlite3_finalize(FHandle);
+  FHandle = nullptr;
+  FConnection = Connection.Handle();
+  const char* Rest = nullptr;
+  const int Result = sqlite3_prepare_v2(FConnection, Sql.data(), static_cast<int>(Sql.size()), &FHandle, &Rest);
+  Tail = Rest ? Sql.substr(static_cast<std::size_t>(Rest - Sql.data())) : std::string_view();
+  return Result;
+}
+
+int TSqliteStatement::ParameterCount() const { return sqlite3_bind_parameter_count(FHandle); }
+
+std::string TSqliteStatement::ParameterName(int Number) const {
+  return TextOrEmpty(sqlite3_bind_parameter_name(FHandle, Number));
+}
+
+void TSqliteStatement::Bind(int Number, const TFieldValue& Value) {
+  int Result = SQLITE_OK;
+  if (const auto* Whole = std::get_if<std::int64_t>(&Value)) {
+    Result = sqlite3_bind_int64(FHandle, Number, *Whole);
+  } else if (const auto* Number64 = std::get_if<double>(&Value)) {
+    Result = sqlite3_bind_double(FHandle, Number, *Number64);
+  } else if (const auto* Text = std::get_if<std::string>(&Value)) {
+    Result = sqlite3_bind_text64(FHandle, Number, Text->data(), Text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  } else if (const auto* Bytes = std::get_if<TFieldBytes>(&Value)) {
+    // A zero-length blob still binds as bytes, not null: SQLite wants a pointer.
+    static const std::uint8_t kNoBytes = 0;
+    Result = sqlite3_bind_blob64(FHandle, Number, Bytes->empty() ? &kNoBytes : Bytes->data(), Bytes->size(),
+                                 SQLITE_TRANSIENT);
+  } else {
+    Result = sqlite3_bind_null(FHandle, Number);
+  }
+  if (Result != SQLITE_OK) {
+    throw EDatabaseError(TSqliteMessages::kStatementFailed + TextOrEmpty(sqlite3_errmsg(FConnection)));
+  }
+}
+
+bool TSqliteStatement::Step() {
+  const int Result = sqlite3_step(FHandle);
+  if (Result == SQLITE_ROW) return true;
+  if (Result == SQLITE_DONE) return false;
+  throw EDatabaseError(TSqliteMessages::kStatementFailed + TextOrEmpty(sqlite3_errmsg(FConnection)));
+}
+
+int TSqliteStatement::ColumnCount() const { return sqlite3_column_count(FHandle); }
+
+std::string TSqliteStatement::ColumnName(int Column) const {
+  return TextOrEmpty(sqlite3_column_name(FHandle, Column));
+}
+
+std::string TSqliteStatement::ColumnDeclaredType(int Column) const {
+  return TextOrEmpty(sqlite3_column_decltype(FHandle, Column));
+}
+
+std::string TSqliteStatement::ColumnTable(int Column) const {
+  return TextOrEmpty(sqlite3_column_table_name(FHandle, Column));
+}
+
+std::string TSqliteStatement::ColumnOrigin(int Column) const {
+  return TextOrEmpty(sqlite3_column_origin_name(FHandle, Column));
+}
+
+std::string TSqliteStatement::ColumnDatabase(int Column) const {
+  return TextOrEmpty(sqlite3_column_database_name(FHandle, Column));
+}
+
+TFieldValue TSqliteStatement::ColumnValue(int Column) const {
+  switch (sqlite3_column_type(FHandle, Column)) {
+    case SQLITE_INTEGER: return std::int64_t{sqlite3_column_int64(FHandle, Column)};
+    case SQLITE_FLOAT: return sqlite3_column_double(FHandle, Column);
+    case SQLITE_TEXT: {
+      const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(FHandle, Column));
+      const auto Size = static_cast<std::size_t>(sqlite3_column_bytes(FHandle, Column));
+      return std::string(Text ? Text : "", Text ? Size : 0);
+    }
+    case SQLITE_BLOB: {
+      const auto* Bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(FHandle, Column));
+      const auto Size = static_cast<std::size_t>(sqlite3_column_bytes(FHandle, Column));
+      return Bytes ? TFieldBytes(Bytes, Bytes + Size) : TFieldBytes();
+    }
+    default: return std::monostate{};
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,36 @@
+#include "product/server_container.h"
+
+#include <string>
+
+namespace tavrin {
+
+namespace T = TServerContainerTexts;
+
+TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, const TServerContainerSettings& Settings)
+    : DSServer1(T::kServerName),
+      DSTCPServerTransport1(DSServer1),
+      FServices(Services),
+      FServerMethods(ServerMethodsDeclaration(Services)) {
+  DSServer1.Events.OnConnect = [this](const TDSConnectEventObject& Event) { DSServer1Connect(Event); };
+  DSServer1.Events.OnDisconnect = [this](const TDSConnectEventObject& Event) { DSServer1Disconnect(Event); };
+  DSTCPServerTransport1.Transport().SetPort(Settings.Port);
+  DSServerClass1.OnGetClass = [this] { return DSServerClass1GetClass(); };
+  DSServer1.AddServerClass(DSServerClass1);
+  Loaded();
+}
+
+TServerContainer1::~TServerContainer1() { DSServer1.Stop(); }
+
+void TServerContainer1::Loaded() {
+  if (DSServer1.AutoStart) DSServer1.Start();
+}
+
+void TServerContainer1::DSServer1Connect(const TDSConnectEventObject& Event) {
+  FServices.Log.Append(T::kConnected + Event.ChannelInfo.ClientInfo.IpAddress);
+}
+
+void TServerContainer1::DSServer1Disconnect(const TDSConnectEventObject& Event) {
+  FServices.Log.Append(T::kDisconnected + Event.ChannelInfo.ClientInfo.IpAddress);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,64 @@
+#pragma once
+// TServerContainer1: wires the remote server. DSServer1 (the server with its registry
+// and connection events), DSTCPServerTransport1 (TCP, port 211 unless told otherwise)
+// and DSServerClass1 (the registration of TvxServerMethods8765, one instance per client
+// session). Creating the container loads it, and loading starts the server, so the
+// port is open once the constructor returns; a failure to start (a busy port) undoes
+// the start and is raised from the constructor.
+//
+// The container writes the activity log's connection and disconnection lines.
+//
+// Threading: created and destroyed on the program's main thread; the log handlers run
+// on connection threads.
+// Lifetime: Services must outlive the container.
+
+#include <cstdint>
+
+#include "server/component/server.h"
+#include "server/methods/server_class.h"
+#include "product/server_methods.h"
+#include "server/tcp/tcp_server_link.h"
+#include "transport/tcp_limits.h"
+
+namespace tavrin {
+
+namespace TServerContainerTexts {
+inline constexpr char kServerName[] = "DSServer1";
+inline constexpr char kConnected[] = " - Conex\u00e3o do endere\u00e7o ";
+inline constexpr char kDisconnected[] = " - Desconectado do IP ";
+}  // namespace TServerContainerTexts
+
+struct TServerContainerSettings {
+  // The TCP port listened on; 0 lets the system choose one (tests).
+  std::int32_t Port = tcp::kDefaultPort;
+};
+
+class TServerContainer1 {
+ public:
+  TServerContainer1(const TServerMethodsServices& Services, const TServerContainerSettings& Settings = {});
+  // Stops the server: no more connections, every connection closed and its thread
+  // joined, the registry closed.
+  ~TServerContainer1();
+  TServerContainer1(const TServerContainer1&) = delete;
+  TServerContainer1& operator=(const TServerContainer1&) = delete;
+
+  // The port actually listened on.
+  std::uint16_t BoundPort() const { return DSTCPServerTransport1.Transport().BoundPort(); }
+
+  void DSServer1Connect(const TDSConnectEventObject& Event);
+  void DSServer1Disconnect(const TDSConnectEventObject& Event);
+  const TDSClassDeclaration* DSServerClass1GetClass() const { return &FServerMethods; }
+
+  // Components, in the order they are created.
+  TDSServer DSServer1;
+  TDSTCPServerLink DSTCPServerTransport1;
+  TDSServerClass DSServerClass1;
+
+ private:
+  void Loaded();
+
+  const TServerMethodsServices& FServices;
+  const TDSClassDeclaration FServerMethods;
+};
+
+}  // namespace tavrin

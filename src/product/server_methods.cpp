@@ -1,0 +1,113 @@
+#include "product/server_methods.h"
+
+#include <memory>
+#include <utility>
+
+#include "server/methods/declaration_builder.h"
+#include "vocabulary/unicode_text.h"
+
+namespace tavrin {
+
+namespace T = TServerMethodsTexts;
+
+TvxServerMethods8765::TvxServerMethods8765(const TServerMethodsServices& Services)
+    : FServices(Services),
+      FqryEst1(Services.DatabaseSession),
+      FqryLogin(Services.DatabaseSession),
+      FdsEst1(this, T::kProductProviderName) {
+  FqryEst1.SetName(T::kProductQueryName);
+  FqryEst1.SetBeforeOpen([this](TDataSet& D) { qryEst1BeforeOpen(D); });
+  FqryEst1.SetAfterOpen([this](TDataSet& D) { qryEst1AfterOpen(D); });
+  FqryEst1.SetAfterClose([this](TDataSet& D) { qryEst1AfterClose(D); });
+  FdsEst1.SetDataSet(&FqryEst1);
+  FqryLogin.SetName(T::kLoginQueryName);
+  // The login query shares the product query's log lines; its closing line is written
+  // just before it closes.
+  FqryLogin.SetAfterOpen([this](TDataSet& D) { qryEst1AfterOpen(D); });
+  FqryLogin.SetBeforeClose([this](TDataSet& D) { qryEst1AfterClose(D); });
+}
+
+void TvxServerMethods8765::qryEst1BeforeOpen(TDataSet&) {
+  const std::string Folder = FServices.DataFolder();
+  FServices.DatabaseSession.SetNetFileDir(Folder);
+  FqryEst1.SetDatabaseName(Folder);
+  FqryEst1.SQL().Clear();
+  for (const char* Line : T::kProductStatement) FqryEst1.SQL().Add(Line);
+}
+
+void TvxServerMethods8765::qryEst1AfterOpen(TDataSet&) { FServices.Log.Append(T::kConnected); }
+
+void TvxServerMethods8765::qryEst1AfterClose(TDataSet&) { FServices.Log.Append(T::kDisconnected); }
+
+std::int32_t TvxServerMethods8765::FazerLogin(const std::u16string& Usuario, const std::u16string& Senha) {
+  const std::string User = ToUtf8(Usuario);
+  FServices.Log.Append(std::string(T::kUserLoggingIn) + '"' + User + '"' + T::kLoggingIn);
+  const std::string Folder = FServices.DataFolder();
+  FServices.DatabaseSession.SetNetFileDir(Folder);
+  FServices.DatabaseSession.AddPassword(T::kUsersPassword);
+  // Replacing the statement closes the query first, should a failed read have left it
+  // open.
+  FqryLogin.SQL().Clear();
+  FqryLogin.SetDatabaseName(Folder);
+  FqryLogin.SQL().Add(T::kLoginStatement);
+  FqryLogin.ParamByName("pNome").SetAsString(UpperAscii(User));
+  FqryLogin.ParamByName("pSenha").SetAsString(UpperAscii(ToUtf8(Senha)));
+  FqryLogin.Open();
+  // Only the first row decides.
+  const bool Accepted = !FqryLogin.IsEmpty() && !FqryLogin.Fields(1).AsBoolean();
+  FServices.Log.Append(Accepted ? T::kLoginOk : T::kLoginWrong);
+  std::int32_t Result = kLoginRefused;
+  if (Accepted) {
+    if (FqryLogin.Fields(2).AsBoolean()) {
+      Result = FqryLogin.Fields(0).AsInteger();
+    } else {
+      FServices.Log.Append(T::kNoAccess);
+      Result = kLoginWithoutAccess;
+    }
+  }
+  FqryLogin.Close();
+  return Result;
+}
+
+std::int32_t TvxServerMethods8765::ZULWEB() const {
+  return FServices.FileExists(T::kWebModulePath) ? 1 : 0;
+}
+
+TDSClassDeclaration ServerMethodsDeclaration(const TServerMethodsServices& Services) {
+  using namespace declare;
+  TDSClassDeclaration C;
+  C.ClassName = T::kClassName;
+  C.UnitName = T::kUnitName;
+  C.ParentClassName = TDSProviderClassNames::kServerModule;
+  C.Create = [&Services] { return std::make_unique<TvxServerMethods8765>(Services); };
+  // The event handlers are published like any method; called remotely they run on the
+  // instance's own product query, as the handlers ignore the dataset they are given.
+  const auto Handler = [](std::string Name, void (TvxServerMethods8765::*Member)(TDataSet&)) {
+    TDSMethodDeclaration M;
+    M.Name = std::move(Name);
+    M.Parameters = {{"DataSet", OfClass("TDataSet")}};
+    M.Invoke = [Member](TDSServerObject& Instance, TDSMethodCall&) {
+      auto& Self = dynamic_cast<TvxServerMethods8765&>(Instance);
+      (Self.*Member)(Self.qryEst1());
+    };
+    return M;
+  };
+  C.Methods.push_back(Handler("qryEst1BeforeOpen", &TvxServerMethods8765::qryEst1BeforeOpen));
+  C.Methods.push_back(Handler("qryEst1AfterOpen", &TvxServerMethods8765::qryEst1AfterOpen));
+  C.Methods.push_back(Handler("qryEst1AfterClose", &TvxServerMethods8765::qryEst1AfterClose));
+  const auto Simple = [](std::string Name, std::vector<TDSParameterDeclaration> Parameters, TDSInvoke Invoke) {
+    TDSMethodDeclaration M;
+    M.Name = std::move(Name);
+    M.Parameters = std::move(Parameters);
+    M.Result = Named("Integer");
+    M.Invoke = std::move(Invoke);
+    return M;
+  };
+  C.Methods.push_back(Simple("FazerLogin", {{"Usuario", Named("string")}, {"Senha", Named("string")}},
+                             BindMethod(&TvxServerMethods8765::FazerLogin)));
+  C.Methods.push_back(Simple("VersaoServidor", {}, BindMethod(&TvxServerMethods8765::VersaoServidor)));
+  C.Methods.push_back(Simple("ZULWEB", {}, BindMethod(&TvxServerMethods8765::ZULWEB)));
+  return C;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,40 @@
+#pragma once
+// What serves one TCP connection of a server: the request loop (input handler, server
+// connection handler over the server's registry and events, output handler) bound to a
+// TCP session for the client's address, together with the context it raises through.
+//
+// Threading: built, driven and destroyed on the connection's thread.
+
+#include <cstdint>
+#include <memory>
+
+#include "dbxstream/context.h"
+#include "server/requests/json_server_protocol_handler.h"
+#include "dbxstream/protocol_handler.h"
+#include "server/methods/method_dispatcher.h"
+#include "server/methods/server_events.h"
+#include "transport/connection_chain.h"
+
+namespace tavrin {
+
+class TDSServerConnectionChain : public TDBXProtocolHandler {
+ public:
+  // Events and Methods must outlive the chain.
+  TDSServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
+                           IDSServerMethodProvider& Methods);
+
+  bool HandleProtocol() override { return FHandler->HandleProtocol(); }
+  bool HandleNonBlockingProtocol() override { return FHandler->HandleNonBlockingProtocol(); }
+  void SetUp(TDSCustomAuthenticationManager* Manager) override { FHandler->SetUp(Manager); }
+
+ private:
+  TDBXContext FContext;  // first: the handler raises through it until destroyed
+  std::unique_ptr<TDBXJSonServerProtocolHandler> FHandler;
+};
+
+// The transport's chain for a new connection of a server: the chain above, and the
+// thread's current session cleared after each batch of requests.
+TDSTCPConnectionChain MakeServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
+                                                IDSServerMethodProvider& Methods);
+
+}  // namespace tavrin

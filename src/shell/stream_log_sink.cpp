@@ -1,0 +1,10 @@
+#include "shell/stream_log_sink.h"
+
+namespace tavrin {
+
+void TStreamLogSink::AddLine(const std::string& Line) {
+  FOut << Line << '\n';
+  FOut.flush();
+}
+
+}  // namespace tavrin

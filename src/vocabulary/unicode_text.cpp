@@ -1,0 +1,114 @@
+#include "vocabulary/unicode_text.h"
+
+#include <cstdint>
+
+namespace tavrin {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf16(std::u16string& Out, char32_t c) {
+  if (c < 0x10000) {
+    Out.push_back(static_cast<char16_t>(c));
+  } else {
+    c -= 0x10000;
+    Out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+    Out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+  }
+}
+
+void AppendUtf8(std::string& Out, char32_t c) {
+  if (c < 0x80) {
+    Out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    Out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    Out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    Out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+}  // namespace
+
+std::u16string ToUtf16(std::string_view Utf8) {
+  std::u16string Out;
+  Out.reserve(Utf8.size());
+  std::size_t i = 0;
+  const std::size_t n = Utf8.size();
+  while (i < n) {
+    const auto b0 = static_cast<std::uint8_t>(Utf8[i]);
+    if (b0 < 0x80) {
+      Out.push_back(b0);
+      ++i;
+      continue;
+    }
+    int extra = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+      extra = 1; c = b0 & 0x1Fu; min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      extra = 2; c = b0 & 0x0Fu; min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      extra = 3; c = b0 & 0x07u; min = 0x10000;
+    } else {
+      Out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    std::size_t j = i + 1;
+    bool ok = true;
+    for (int k = 0; k < extra; ++k, ++j) {
+      if (j >= n || (static_cast<std::uint8_t>(Utf8[j]) & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      c = (c << 6) | (static_cast<std::uint8_t>(Utf8[j]) & 0x3Fu);
+    }
+    if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      Out.push_back(kReplacement);
+      i = ok ? j : i + 1;
+      continue;
+    }
+    AppendUtf16(Out, c);
+    i = j;
+  }
+  return Out;
+}
+
+std::string ToUtf8(std::u16string_view Utf16) {
+  std::string Out;
+  Out.reserve(Utf16.size());
+  for (std::size_t i = 0; i < Utf16.size(); ++i) {
+    const char16_t u = Utf16[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Utf16.size() && Utf16[i + 1] >= 0xDC00 &&
+        Utf16[i + 1] <= 0xDFFF) {
+      const char32_t c = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
+                         (static_cast<char32_t>(Utf16[i + 1]) - 0xDC00);
+      AppendUtf8(Out, c);
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      AppendUtf8(Out, kReplacement);
+    } else {
+      AppendUtf8(Out, u);
+    }
+  }
+  return Out;
+}
+
+std::string UpperAscii(std::string_view Text) {
+  std::string Upper(Text);
+  for (char& C : Upper) {
+    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
+  }
+  return Upper;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,177 @@
+// The product's server on a loopback port, asked by the project's client: the
+// connection lines, each login outcome with its log lines in order, the engine's
+// failures as error replies, and a busy port.
+
+#include "product/server_container.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/connection.h"
+#include "vocabulary/dbx_error.h"
+#include "server/methods/command_type.h"
+#include "vocabulary/unicode_text.h"
+#include "demo_data/demo_data.h"
+#include "support/error_of.h"
+#include "support/temp_folder.h"
+#include "transport/tcp_client_channel.h"
+
+namespace tavrin::testing {
+namespace {
+
+namespace M = TServerMethodsTexts;
+namespace C = TServerContainerTexts;
+using Lines = std::vector<std::string>;
+
+class TRecordingLog : public IActivityLogWriter {
+ public:
+  void Append(std::string_view Message) noexcept override {
+    std::lock_guard Lock(FMutex);
+    FLines.emplace_back(Message);
+  }
+  Lines Snapshot() {
+    std::lock_guard Lock(FMutex);
+    return FLines;
+  }
+  // The lines once Last has been written, or what there is after a few seconds.
+  Lines WaitFor(const std::string& Last) {
+    for (int Attempt = 0; Attempt < 500; ++Attempt) {
+      Lines Now = Snapshot();
+      if (!Now.empty() && Now.back() == Last) return Now;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return Snapshot();
+  }
+  void Clear() {
+    std::lock_guard Lock(FMutex);
+    FLines.clear();
+  }
+
+ private:
+  std::mutex FMutex;
+  Lines FLines;
+};
+
+// A demo data folder served by the product's container on an ephemeral port.
+class ServerContainerTest : public ::testing::Test {
+ protected:
+  ServerContainerTest() { CreateDemoData(FFolder.Path().string()); }
+
+  TTempFolder FFolder;
+  TSession FSession;
+  TRecordingLog FLog;
+  std::string FDataFolder = FFolder.Path().string();
+  TServerMethodsServices FServices{FLog, [this] { return FDataFolder; }, FSession,
+                                   [](const std::string& Path) { return Path == M::kWebModulePath; }};
+  TServerContainer1 FContainer{FServices, {.Port = 0}};
+};
+
+// One client session: connect, calls, disconnect.
+class TClient {
+ public:
+  explicit TClient(std::uint16_t Port, const std::string& Host = "127.0.0.1")
+      : FChannel(Host, Port, true), FConnection(FChannel) {
+    FConnection.Connect({});
+  }
+  // Calls a method of the product's class with text arguments; returns its integer result.
+  std::int32_t Call(const std::u16string& Method, const std::vector<std::string>& Arguments = {}) {
+    const auto Prepared = FConnection.Prepare(TDSCommandTypes::kServerMethod, u"TvxServerMethods8765." + Method);
+    TDBXRowBuffer& Row = FConnection.BeginParameters();
+    for (const auto& Text : Arguments) Row.WriteString(ToUtf16(Text));
+    Row.WriteNull();
+    FConnection.Execute(Prepared.CommandHandle);
+    FConnection.ParameterRow().GoToField(static_cast<std::int32_t>(Arguments.size()));
+    const std::int32_t Result = FConnection.ParameterRow().ReadInt32();
+    FConnection.CommandClose(Prepared.CommandHandle);
+    return Result;
+  }
+  void Disconnect() { FConnection.Disconnect(); }
+
+ private:
+  TDBXTcpClientChannel FChannel;
+  TDBXClientConnection FConnection;
+};
+
+std::string LoggingIn(const std::string& User) {
+  return std::string(M::kUserLoggingIn) + '"' + User + '"' + M::kLoggingIn;
+}
+
+TEST_F(ServerContainerTest, EachLoginOutcomeAnswersWithItsLinesBetweenConnectAndDisconnect) {
+  const std::string Connected = std::string(C::kConnected) + "127.0.0.1";
+  const std::string Disconnected = std::string(C::kDisconnected) + "127.0.0.1";
+  struct TCase {
+    const char* User;
+    const char* Password;
+    std::int32_t Result;
+    Lines Outcome;
+  };
+  const TCase Cases[] = {
+      {"admin", "zul123", 9, {M::kLoginOk}},
+      {"jo\u00e3o", "caf\u00e9", 5, {M::kLoginOk}},  // JOãO: only a-z raised
+      {"carlos", "carlos1", -2, {M::kLoginOk, M::kNoAccess}},
+      {"antigo", "antigo1", 0, {M::kLoginWrong}},
+      {"estagiario", "estag1", 0, {M::kLoginOk}},  // nivel null
+      {"maria", "wrong", 0, {M::kLoginWrong}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.User);
+    FLog.Clear();
+    TClient Client(FContainer.BoundPort());
+    EXPECT_EQ(Client.Call(u"FazerLogin", {Case.User, Case.Password}), Case.Result);
+    Client.Disconnect();
+    Lines Expected{Connected, LoggingIn(Case.User), M::kConnected};
+    Expected.insert(Expected.end(), Case.Outcome.begin(), Case.Outcome.end());
+    Expected.insert(Expected.end(), {M::kDisconnected, Disconnected});
+    EXPECT_EQ(FLog.WaitFor(Disconnected), Expected);
+  }
+}
+
+TEST_F(ServerContainerTest, TwoMatchingRowsLetTheFirstDecide) {
+  // A second "MARIA" row, inactive, stored after the active one.
+  TQuery Insert(FSession);
+  FSession.AddPassword(M::kUsersPassword);
+  Insert.SetDatabaseName(FDataFolder);
+  Insert.SQL().Add("insert into tabuser (nome, senha, nivel, inativo, mnctrlest) values ('MARIA', 'MARIA2024', 1, 1, 1)");
+  Insert.ExecSQL();
+  TClient Client(FContainer.BoundPort());
+  EXPECT_EQ(Client.Call(u"FazerLogin", {"maria", "maria2024"}), 3);
+}
+
+TEST_F(ServerContainerTest, AnEngineFailureReachesTheClientAsAnErrorReplyWithoutALoginLine) {
+  FDataFolder = (FFolder.Path() / "missing").string();
+  TClient Client(FContainer.BoundPort());
+  const std::string Error = ErrorOf([&] { Client.Call(u"FazerLogin", {"admin", "zul123"}); }).Message();
+  EXPECT_NE(Error.find("missing"), std::string::npos) << Error;
+  for (const auto& Line : FLog.Snapshot()) EXPECT_EQ(Line.find(" - Login"), std::string::npos) << Line;
+  // The connection goes on serving.
+  EXPECT_EQ(Client.Call(u"VersaoServidor"), 2);
+}
+
+TEST_F(ServerContainerTest, VersionAndWebModuleAnswer) {
+  TClient Client(FContainer.BoundPort());
+  EXPECT_EQ(Client.Call(u"VersaoServidor"), 2);
+  EXPECT_EQ(Client.Call(u"ZULWEB"), 1);
+}
+
+TEST_F(ServerContainerTest, AClientOverIPv6IsLoggedWithItsIPv6Address) {
+  if (!FContainer.DSTCPServerTransport1.Transport().ListensOnIPv6()) GTEST_SKIP() << "no IPv6 on this machine";
+  TClient Client(FContainer.BoundPort(), "::1");
+  EXPECT_EQ(FLog.WaitFor(std::string(C::kConnected) + "::1").back(), std::string(C::kConnected) + "::1");
+}
+
+TEST_F(ServerContainerTest, ABusyPortFailsTheSecondContainerAndTheFirstKeepsServing) {
+  const std::string Error =
+      ErrorOf([&] { TServerContainer1 Second(FServices, {.Port = FContainer.BoundPort()}); }).Message();
+  EXPECT_EQ(Error, "Could not bind socket. Address and port are already in use.");
+  TClient Client(FContainer.BoundPort());
+  EXPECT_EQ(Client.Call(u"VersaoServidor"), 2);
+}
+
+}  // namespace
+}  // namespace tavrin::testing

@@ -1,0 +1,177 @@
+#include "product/server_methods.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "vocabulary/unicode_text.h"
+#include "dataset/database_error.h"
+#include "demo_data/demo_data.h"
+#include "engine/sqlite_connection.h"
+#include "engine/statement_runner.h"
+#include "support/temp_folder.h"
+
+namespace tavrin::testing {
+namespace {
+
+namespace T = TServerMethodsTexts;
+
+class TRecordingLog : public IActivityLogWriter {
+ public:
+  void Append(std::string_view Message) noexcept override {
+    std::lock_guard Lock(FMutex);
+    Lines.emplace_back(Message);
+  }
+  std::mutex FMutex;
+  std::vector<std::string> Lines;
+};
+
+// A demo data folder, a session of its own and a fresh instance of the class.
+class ServerMethodsTest : public ::testing::Test {
+ protected:
+  ServerMethodsTest() { CreateDemoData(Folder()); }
+  std::string Folder() const { return FFolder.Path().string(); }
+  void Execute(const std::string& Sql) const {
+    TSqliteConnection Connection((FFolder.Path() / TDatabaseFiles::kDatabaseFileName).string(),
+                                 TSqliteConnection::TOpenMode::ExistingFile);
+    Connection.Execute(Sql);
+  }
+  std::int32_t Login(const std::string& User, const std::string& Password) {
+    return FModule.FazerLogin(ToUtf16(User), ToUtf16(Password));
+  }
+
+  TTempFolder FFolder;
+  TSession FSession;
+  TRecordingLog FLog;
+  std::string FDataFolder = Folder();
+  std::vector<std::string> FCheckedPaths;
+  TServerMethodsServices FServices{FLog, [this] { return FDataFolder; }, FSession,
+                                   [this](const std::string& Path) {
+                                     FCheckedPaths.push_back(Path);
+                                     return false;
+                                   }};
+  TvxServerMethods8765 FModule{FServices};
+};
+
+std::vector<std::string> LoginLines(const std::string& User, std::initializer_list<const char*> Outcome) {
+  std::vector<std::string> Lines{std::string(T::kUserLoggingIn) + '"' + User + '"' + T::kLoggingIn,
+                                 T::kConnected};
+  for (const char* Line : Outcome) Lines.emplace_back(Line);
+  Lines.emplace_back(T::kDisconnected);
+  return Lines;
+}
+
+TEST_F(ServerMethodsTest, EachLoginOutcomeAnswersAndLogsInOrder) {
+  struct TCase {
+    const char* User;
+    const char* Password;
+    std::int32_t Result;
+    std::initializer_list<const char*> Lines;
+  };
+  const TCase Cases[] = {
+      {"admin", "ZUL123", 9, {T::kLoginOk}},            // inativo null, case ignored
+      {"Maria", "maria2024", 3, {T::kLoginOk}},         // inativo false
+      {"jo\u00e3o", "caf\u00e9", 5, {T::kLoginOk}},     // only a-z raised
+      {"carlos", "carlos1", -2, {T::kLoginOk, T::kNoAccess}},
+      {"pedro", "pedro1", -2, {T::kLoginOk, T::kNoAccess}},  // flag null
+      {"antigo", "antigo1", 0, {T::kLoginWrong}},       // inactive
+      {"estagiario", "estag1", 0, {T::kLoginOk}},       // nivel null
+      {"lucia", "lucia1", 0, {T::kLoginOk}},
+      {"maria", "wrong", 0, {T::kLoginWrong}},
+      {"nobody", "x", 0, {T::kLoginWrong}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.User);
+    FLog.Lines.clear();
+    EXPECT_EQ(Login(Case.User, Case.Password), Case.Result);
+    EXPECT_EQ(FLog.Lines, LoginLines(Case.User, Case.Lines));
+    EXPECT_FALSE(FModule.qryLogin().Active());
+  }
+  EXPECT_EQ(FSession.NetFileDir(), Folder());
+  EXPECT_EQ(FSession.Passwords(), std::vector<std::string>{T::kUsersPassword});
+}
+
+TEST_F(ServerMethodsTest, UpperCasingRaisesOnlyAsciiLetters) {
+  EXPECT_EQ(UpperAscii("jo\u00e3o caf\u00e9 z@a[`{"), "JO\u00e3O CAF\u00e9 Z@A[`{");
+  // A name stored with the accented capital is not matched by its small spelling.
+  Execute("update tabuser set nome = 'JO\u00c3O' where nome = 'jo\u00e3o'");
+  EXPECT_EQ(Login("jo\u00e3o", "caf\u00e9"), 0);
+  EXPECT_EQ(Login("JO\u00c3O", "caf\u00e9"), 5);
+}
+
+TEST_F(ServerMethodsTest, OnlyTheFirstMatchingRowDecides) {
+  Execute("insert into tabuser (nome, senha, nivel, inativo, mnctrlest) values ('maria', 'MARIA2024', 7, 1, 1)");
+  EXPECT_EQ(Login("maria", "maria2024"), 3);
+  Execute("delete from tabuser where nome = 'maria' and nivel = 3");
+  Execute("insert into tabuser (nome, senha, nivel, inativo, mnctrlest) values ('maria', 'MARIA2024', 8, 0, 1)");
+  EXPECT_EQ(Login("maria", "maria2024"), 0);  // the inactive row now comes first
+}
+
+TEST_F(ServerMethodsTest, EngineFailureRaisesWithoutLoginLine) {
+  FDataFolder = (FFolder.Path() / "missing").string();
+  EXPECT_THROW(Login("admin", "zul123"), EDatabaseError);
+  EXPECT_EQ(FLog.Lines, std::vector<std::string>{std::string(T::kUserLoggingIn) + "\"admin\"" + T::kLoggingIn});
+  // The next call on the same instance works once the folder is there.
+  FDataFolder = Folder();
+  EXPECT_EQ(Login("admin", "zul123"), 9);
+}
+
+TEST_F(ServerMethodsTest, UnreadableLevelRaisesAndNextLoginRecovers) {
+  Execute("update tabuser set nivel = 'abc' where nome = 'maria'");
+  EXPECT_THROW(Login("maria", "maria2024"), EDatabaseError);
+  EXPECT_EQ(FLog.Lines.back(), T::kLoginOk);
+  EXPECT_EQ(Login("admin", "zul123"), 9);
+}
+
+TEST_F(ServerMethodsTest, VersionAndWebModule) {
+  EXPECT_EQ(FModule.VersaoServidor(), 2);
+  EXPECT_EQ(FModule.ZULWEB(), 0);
+  EXPECT_EQ(FCheckedPaths, std::vector<std::string>{"c:\\inetpub\\wwwroot\\cgi-bin\\zulweb.exe"});
+  EXPECT_TRUE(FLog.Lines.empty());
+}
+
+TEST_F(ServerMethodsTest, ProductQueryIsSetUpAtEachOpening) {
+  Execute("update tabest1 set inativo = null where codigo = 1");
+  FModule.qryEst1().Open();
+  EXPECT_EQ(FModule.qryEst1().SQL().Lines(),
+            (std::vector<std::string>{"select codigo, produto, precocusto, precovenda, quantidade", "from tabest1",
+                                      "where (inativo is null) or (inativo=false)", "order by produto"}));
+  EXPECT_EQ(FModule.qryEst1().DatabaseName(), Folder());
+  EXPECT_EQ(FModule.qryEst1().FieldCount(), 5);
+  EXPECT_GT(FModule.qryEst1().RecordCount(), 0);
+  FModule.qryEst1().Close();
+  EXPECT_EQ(FLog.Lines, (std::vector<std::string>{T::kConnected, T::kDisconnected}));
+  EXPECT_TRUE(FSession.Passwords().empty());  // the product list adds no password
+}
+
+TEST_F(ServerMethodsTest, ProductProviderServesTheProductQueryWithDefaultSettings) {
+  TDataSetProvider& Provider = FModule.dsEst1();
+  EXPECT_EQ(Provider.Name(), "dsEst1");
+  EXPECT_EQ(Provider.DataSet(), &FModule.qryEst1());
+  EXPECT_TRUE(Provider.Exported());
+  EXPECT_EQ(Provider.Options(), TProviderOption::poUseQuoteChar);
+  EXPECT_EQ(Provider.UpdateMode(), TUpdateMode::upWhereAll);
+  EXPECT_FALSE(Provider.ResolveToDataSet());
+  EXPECT_TRUE(Provider.Constraints());
+  // Registered with its instance, the only provider there.
+  EXPECT_EQ(FModule.AS_GetProviderNames(), u"dsEst1");
+  EXPECT_EQ(&FModule.GetProvider(u"DSEST1"), &Provider);
+  EXPECT_FALSE(FModule.qryEst1().Active());
+  EXPECT_TRUE(FLog.Lines.empty());
+}
+
+TEST_F(ServerMethodsTest, DeclarationListsMethodsInOrder) {
+  const TDSClassDeclaration Declaration = ServerMethodsDeclaration(FServices);
+  std::vector<std::string> Names;
+  for (const auto& M : Declaration.Methods) Names.push_back(M.Name);
+  EXPECT_EQ(Names, (std::vector<std::string>{"qryEst1BeforeOpen", "qryEst1AfterOpen", "qryEst1AfterClose",
+                                             "FazerLogin", "VersaoServidor", "ZULWEB"}));
+  EXPECT_EQ(Declaration.ClassName, "TvxServerMethods8765");
+  EXPECT_NE(dynamic_cast<TvxServerMethods8765*>(Declaration.Create().get()), nullptr);
+}
+
+}  // namespace
+}  // namespace tavrin::testing
