@@ -14,7 +14,7 @@
 #include "client/connection.h"
 #include "dbx_test_server.h"
 #include "server/builtin/builtin_classes.h"
-#include "server/methods/command_type.h"
+#include "dbxstream/command_types.h"
 #include "server/methods/server_method_provider.h"
 #include "vocabulary/unicode_text.h"
 #include "server/methods/test_server_classes.h"

@@ -15,7 +15,7 @@
 
 #include "client/connection.h"
 #include "vocabulary/dbx_error.h"
-#include "server/methods/command_type.h"
+#include "dbxstream/command_types.h"
 #include "vocabulary/unicode_text.h"
 #include "demo_data/demo_data.h"
 #include "support/error_of.h"

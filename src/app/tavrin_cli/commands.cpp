@@ -10,7 +10,7 @@
 #include "dbxstream/row_value_codec.h"
 #include "vocabulary/data_types.h"
 #include "vocabulary/dbx_error.h"
-#include "server/methods/command_type.h"
+#include "dbxstream/command_types.h"
 #include "vocabulary/unicode_text.h"
 #include "transport/tcp_client_channel.h"
 
