@@ -22,7 +22,11 @@ std::string ClassName(const std::exception& Error) {
 std::string StartFailureMessage(const std::exception& Error) { return ClassName(Error) + ": " + Error.what(); }
 
 std::string StartFailureText(const std::exception& Error) {
-  return std::string(shell::kStartFailureCaption) + ": " + StartFailureMessage(Error);
+  // Appended rather than chained with +: GCC 12 sees a false out-of-bounds copy in
+  // the chained form of a short literal.
+  std::string Text(shell::kStartFailureCaption);
+  Text.append(": ").append(StartFailureMessage(Error));
+  return Text;
 }
 
 }  // namespace tavrin
