@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "dbxstream/command_types.h"
 #include "client/connection.h"
 #include "dbxstream/context.h"
 #include "dbxstream/row_value_codec.h"
@@ -53,7 +54,6 @@ constexpr char kClassName[] = "TBenchMethods";
 constexpr char kMethodName[] = "Zero";
 constexpr char kMethodAlias[] = "TBenchMethods.Zero";
 constexpr char16_t kMethodAlias16[] = u"TBenchMethods.Zero";
-constexpr char16_t kServerMethodType[] = u"Corvane.ServerMethod";
 constexpr std::int32_t kNotFoundCode = 105;
 
 // TBenchMethods.Zero: integer -- no parameters, returns 0.
@@ -159,7 +159,7 @@ void BM_ExecuteRoundTrip(benchmark::State& State) {
   bench::TCountingChannel Channel(Tcp);
   TDBXClientConnection Connection(Channel);
   Connection.Connect({});
-  const std::int32_t Handle = Connection.Prepare(kServerMethodType, kMethodAlias16).CommandHandle;
+  const std::int32_t Handle = Connection.Prepare(TDSCommandTypes::kServerMethod, kMethodAlias16).CommandHandle;
 
   Channel.WrittenBytes = 0;
   Channel.ReadBytes = 0;
@@ -202,8 +202,8 @@ BENCHMARK(BM_ExecuteRoundTrip);
 constexpr char16_t kNoParametersAlias[] = u"TBenchServer.Zero";
 constexpr char16_t kTwoTextsAlias[] = u"TBenchServer.Login";
 // A sign-in's worth of text: a user name and a password.
-constexpr char16_t kUser[] = u"operador.caixa";
-constexpr char16_t kPassword[] = u"s3nh@-Forte-2024";
+constexpr char16_t kLongUser[] = u"operador.caixa";
+constexpr char16_t kLongPassword[] = u"s3nh@-Forte-2024";
 
 // TBenchServer.Zero: Integer, and Login(const User, Password: string): Integer, which
 // answers the length of both texts.
@@ -267,11 +267,11 @@ void BM_RegistryCallRoundTrip(benchmark::State& State) {
   TDBXClientConnection Connection(Channel);
   Connection.Connect({});
   const TPreparedCall Calls[] = {
-      {Connection, Connection.Prepare(kServerMethodType, kNoParametersAlias).CommandHandle, {}},
-      {Connection, Connection.Prepare(kServerMethodType, kTwoTextsAlias).CommandHandle, {kUser, kPassword}},
+      {Connection, Connection.Prepare(TDSCommandTypes::kServerMethod, kNoParametersAlias).CommandHandle, {}},
+      {Connection, Connection.Prepare(TDSCommandTypes::kServerMethod, kTwoTextsAlias).CommandHandle, {kLongUser, kLongPassword}},
   };
-  const std::int32_t Expected[] = {0, static_cast<std::int32_t>(std::u16string_view(kUser).size() +
-                                                                 std::u16string_view(kPassword).size())};
+  const std::int32_t Expected[] = {0, static_cast<std::int32_t>(std::u16string_view(kLongUser).size() +
+                                                                 std::u16string_view(kLongPassword).size())};
   std::size_t RequestBytes[2] = {};
   for (int i = 0; i < 2; ++i) {
     Channel.WrittenBytes = 0;

@@ -4,16 +4,11 @@
 #include <string>
 
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/unicode_text.h"
 
 namespace tavrin {
 
 namespace {
-
-bool SameTextIgnoringCase(std::string_view A, std::string_view B) {
-  const auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C; };
-  return A.size() == B.size() &&
-         std::equal(A.begin(), A.end(), B.begin(), [&](char X, char Y) { return Lower(X) == Lower(Y); });
-}
 
 }  // namespace
 

@@ -19,8 +19,6 @@ constexpr std::int64_t kReserveShort = 3;       // 16-bit integer form
 constexpr std::int64_t kReserveInt32 = 5;       // 32-bit integer or single
 constexpr std::int64_t kReserveInt64 = 9;       // 64-bit integer or double
 constexpr std::int64_t kReserveTimestamp = 14;  // header, 64-bit form, 4 fraction bytes
-constexpr std::int32_t kLength32HeaderBytes = 5;
-constexpr std::int32_t kLength16HeaderBytes = 3;
 constexpr std::int32_t kBlobHeaderBytes = 5;
 constexpr std::int32_t kBlobHeaderWithTagBytes = 6;
 constexpr std::int32_t kNanosBytes = 4;
@@ -231,19 +229,19 @@ std::int32_t TDBXBinaryStream::PrepareJSONByteBlock(std::int32_t EstimatedSize) 
   if (EstimatedSize < 0) {
     throw TDBXError(TDBXErrorCodes::InvalidInput, "Negative JSON size estimate");
   }
-  EnsureRoom(static_cast<std::int64_t>(EstimatedSize) + kLength32HeaderBytes);
+  EnsureRoom(static_cast<std::int64_t>(EstimatedSize) + TDBXValueHeader::Length32Bytes);
   FBuf[static_cast<std::size_t>(FOff)] = H::Length32;
-  return FOff + kLength32HeaderBytes;
+  return FOff + TDBXValueHeader::Length32Bytes;
 }
 
 void TDBXBinaryStream::EncodeJSONByteBlockSize(std::int32_t Size) {
   if (Size < 0 ||
-      static_cast<std::int64_t>(FOff) + kLength32HeaderBytes + Size > FBufLength) {
+      static_cast<std::int64_t>(FOff) + TDBXValueHeader::Length32Bytes + Size > FBufLength) {
     throw TDBXError(TDBXErrorCodes::InvalidInput,
                     "JSON value of " + std::to_string(Size) + " bytes exceeds its reservation");
   }
   PutUInt32(FOff + 1, static_cast<std::uint32_t>(Size));
-  FinishValue(kLength32HeaderBytes + Size);
+  FinishValue(TDBXValueHeader::Length32Bytes + Size);
 }
 
 void TDBXBinaryStream::WriteJSONText(std::string_view Json) {
@@ -439,8 +437,8 @@ std::optional<std::string> TDBXBinaryStream::ReadJSONText() {
     throw TDBXError(TDBXErrorCodes::None, kInvalidJsonHeader);
   }
   const std::int32_t Length = ValueLength(FOff);
-  std::string Text(reinterpret_cast<const char*>(FBuf.data() + FOff + kLength32HeaderBytes),
-                   static_cast<std::size_t>(Length - kLength32HeaderBytes));
+  std::string Text(reinterpret_cast<const char*>(FBuf.data() + FOff + TDBXValueHeader::Length32Bytes),
+                   static_cast<std::size_t>(Length - TDBXValueHeader::Length32Bytes));
   FinishValue(Length);
   return Text;
 }
@@ -468,11 +466,11 @@ std::int32_t TDBXBinaryStream::ValueLength(std::int32_t Offset) const {
   } else if (h == H::Callback) {
     Length = 1;
   } else if ((h & H::Length16) != 0) {
-    RequireReadable(Offset, kLength16HeaderBytes);
-    Length = kLength16HeaderBytes + GetUInt16(Offset + 1);
+    RequireReadable(Offset, TDBXValueHeader::Length16Bytes);
+    Length = TDBXValueHeader::Length16Bytes + GetUInt16(Offset + 1);
   } else if ((h & H::Length32) != 0) {
-    RequireReadable(Offset, kLength32HeaderBytes);
-    Length = kLength32HeaderBytes + static_cast<std::int64_t>(GetUInt32(Offset + 1));
+    RequireReadable(Offset, TDBXValueHeader::Length32Bytes);
+    Length = TDBXValueHeader::Length32Bytes + static_cast<std::int64_t>(GetUInt32(Offset + 1));
   } else if (h == H::BlobHeader) {
     Length = kBlobHeaderBytes;
   } else if (h == H::BlobHeaderWithTag) {

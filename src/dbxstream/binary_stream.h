@@ -34,6 +34,8 @@ inline constexpr std::uint8_t BlobHeader = 0x08;      // announced size, no inli
 inline constexpr std::uint8_t BlobHeaderWithTag = 0x0C;  // announced size + a short form
 inline constexpr std::uint8_t BlobHeaderMask = 0xF8;  // headers 0x08..0x0F test as blobs
 inline constexpr std::uint8_t ZeroTerminated = 0x00;  // accepted on reading, never written
+inline constexpr std::int32_t Length16Bytes = 3;      // a Length16 header with its count
+inline constexpr std::int32_t Length32Bytes = 5;      // a Length32 header with its count
 }  // namespace TDBXValueHeader
 
 // Raised (code 0) for a header byte of no known form, or not of the form a reader needs.

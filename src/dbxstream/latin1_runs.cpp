@@ -13,8 +13,6 @@ namespace {
 
 constexpr char16_t kFirstPlain = 0x20;
 constexpr char16_t kLastPlain = 0xFF;
-constexpr std::uint8_t kQuote = '"';
-constexpr std::uint8_t kBackslash = '\\';
 
 bool IsPlain(char16_t Unit) {
   return Unit >= kFirstPlain && Unit <= kLastPlain && Unit != kQuote && Unit != kBackslash;

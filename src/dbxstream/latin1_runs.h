@@ -8,6 +8,10 @@
 
 namespace tavrin {
 
+// The two bytes a string token escapes besides control characters.
+inline constexpr std::uint8_t kQuote = '"';
+inline constexpr std::uint8_t kBackslash = '\\';
+
 // Narrows the leading units of Text (at most Count) that travel as themselves in a
 // string token, U+0020 to U+00FF except the double quote and the backslash, into Out.
 // Returns how many it narrowed; the unit after them, if any, needs an escape.

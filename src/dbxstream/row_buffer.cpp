@@ -20,8 +20,6 @@ namespace {
 
 // Room a string write reserves beyond its inline limit, and a byte write.
 constexpr std::int64_t kBytesReserveExtra = 3;
-constexpr std::int32_t kLength16HeaderBytes = 3;
-constexpr std::int32_t kLength32HeaderBytes = 5;
 
 constexpr char kInvalidDecimal[] = "Invalid decimal text";
 constexpr char kInvalidTimeStampOffset[] = "Invalid timestamp offset text";
@@ -143,9 +141,9 @@ void TDBXRowBuffer::SetCommandHandle(std::int32_t Handle) {
 
 std::int32_t TDBXRowBuffer::InlineLimit() const {
   const std::int64_t Limit =
-      FMinBufSize < static_cast<std::int64_t>(FOff) + FMaxInline + kLength16HeaderBytes
+      FMinBufSize < static_cast<std::int64_t>(FOff) + FMaxInline + TDBXValueHeader::Length16Bytes
           ? FMaxInline
-          : static_cast<std::int64_t>(FBufLength) - FOff - kLength16HeaderBytes;
+          : static_cast<std::int64_t>(FBufLength) - FOff - TDBXValueHeader::Length16Bytes;
   return static_cast<std::int32_t>(std::min<std::int64_t>(Limit, limits::kMaxInlineCeiling));
 }
 
@@ -164,7 +162,7 @@ std::int64_t TDBXRowBuffer::WriteEncoded(std::span<const std::uint8_t> Encoded,
   // Room for what this value can place: its header and at most the inline limit of its
   // bytes. Reserving the whole limit (all the room left) plus a margin grew a reused
   // buffer by the margin on every long write.
-  EnsureRoom(kLength16HeaderBytes +
+  EnsureRoom(TDBXValueHeader::Length16Bytes +
              static_cast<std::int64_t>(std::min(Length, static_cast<std::size_t>(Limit))));
   FBytesOverflowBuffer.clear();
   FOverflowInSource = false;
@@ -180,10 +178,10 @@ std::int64_t TDBXRowBuffer::WriteEncoded(std::span<const std::uint8_t> Encoded,
   const std::size_t n = std::min(Length, static_cast<std::size_t>(Limit));
   p[0] = n == Length ? H::Length16 : H::Length16More;
   PutUInt16(FOff + 1, static_cast<std::uint16_t>(n));
-  std::memcpy(p + kLength16HeaderBytes, Encoded.data(), n);
+  std::memcpy(p + TDBXValueHeader::Length16Bytes, Encoded.data(), n);
   FBytesOverflowBuffer.assign(Encoded.begin() + static_cast<std::ptrdiff_t>(n), Encoded.end());
   FLastWriteFitted = n == Length;
-  FinishValue(kLength16HeaderBytes + static_cast<std::int32_t>(n));
+  FinishValue(TDBXValueHeader::Length16Bytes + static_cast<std::int32_t>(n));
   return static_cast<std::int64_t>(n);
 }
 
@@ -209,7 +207,7 @@ std::int64_t TDBXRowBuffer::WriteBytes(TStream& Source) {
   EnsureRoom(Limit + kBytesReserveExtra);
   FBytesOverflowBuffer.clear();
   FOverflowInSource = false;
-  std::uint8_t* Inline = FBuf.data() + FOff + kLength16HeaderBytes;
+  std::uint8_t* Inline = FBuf.data() + FOff + TDBXValueHeader::Length16Bytes;
   std::int64_t Got = 0;
   bool Ended = false;
   while (Got < Limit) {
@@ -249,7 +247,7 @@ std::int64_t TDBXRowBuffer::WriteBytes(TStream& Source) {
   FBuf[static_cast<std::size_t>(FOff)] = More ? H::Length16More : H::Length16;
   PutUInt16(FOff + 1, static_cast<std::uint16_t>(Got));
   FLastWriteFitted = !More;
-  FinishValue(kLength16HeaderBytes + static_cast<std::int32_t>(Got));
+  FinishValue(TDBXValueHeader::Length16Bytes + static_cast<std::int32_t>(Got));
   return Got;
 }
 
@@ -295,10 +293,10 @@ TDBXRowBuffer::TLongValue TDBXRowBuffer::LongValueAt(std::int32_t Start) const {
   if ((h & H::ShortForm) != 0) {
     v.HeaderLength = 1;
   } else if ((h & H::Length16) != 0) {
-    v.HeaderLength = kLength16HeaderBytes;
+    v.HeaderLength = TDBXValueHeader::Length16Bytes;
     v.More = (h & H::NonNegative) != 0;
   } else if ((h & H::Length32) != 0) {
-    v.HeaderLength = kLength32HeaderBytes;
+    v.HeaderLength = TDBXValueHeader::Length32Bytes;
   } else if (h == H::BlobHeader || h == H::BlobHeaderWithTag) {
     // The tag after a 0x0C header says nothing this server needs; it is skipped.
     v.HeaderLength = v.Length;

@@ -4,10 +4,10 @@
 
 namespace tavrin {
 
-namespace T = TServerContainerTexts;
+namespace ContainerTexts = TServerContainerTexts;
 
 TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, const TServerContainerSettings& Settings)
-    : DSServer1(T::kServerName),
+    : DSServer1(ContainerTexts::kServerName),
       DSTCPServerTransport1(DSServer1),
       FServices(Services),
       FServerMethods(ServerMethodsDeclaration(Services)) {
@@ -26,11 +26,11 @@ void TServerContainer1::Loaded() {
 }
 
 void TServerContainer1::DSServer1Connect(const TDSConnectEventObject& Event) {
-  FServices.Log.Append(T::kConnected + Event.ChannelInfo.ClientInfo.IpAddress);
+  FServices.Log.Append(ContainerTexts::kConnected + Event.ChannelInfo.ClientInfo.IpAddress);
 }
 
 void TServerContainer1::DSServer1Disconnect(const TDSConnectEventObject& Event) {
-  FServices.Log.Append(T::kDisconnected + Event.ChannelInfo.ClientInfo.IpAddress);
+  FServices.Log.Append(ContainerTexts::kDisconnected + Event.ChannelInfo.ClientInfo.IpAddress);
 }
 
 }  // namespace tavrin

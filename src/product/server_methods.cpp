@@ -8,19 +8,19 @@
 
 namespace tavrin {
 
-namespace T = TServerMethodsTexts;
+namespace MethodTexts = TServerMethodsTexts;
 
 TvxServerMethods8765::TvxServerMethods8765(const TServerMethodsServices& Services)
     : FServices(Services),
       FqryEst1(Services.DatabaseSession),
       FqryLogin(Services.DatabaseSession),
-      FdsEst1(this, T::kProductProviderName) {
-  FqryEst1.SetName(T::kProductQueryName);
+      FdsEst1(this, MethodTexts::kProductProviderName) {
+  FqryEst1.SetName(MethodTexts::kProductQueryName);
   FqryEst1.SetBeforeOpen([this](TDataSet& D) { qryEst1BeforeOpen(D); });
   FqryEst1.SetAfterOpen([this](TDataSet& D) { qryEst1AfterOpen(D); });
   FqryEst1.SetAfterClose([this](TDataSet& D) { qryEst1AfterClose(D); });
   FdsEst1.SetDataSet(&FqryEst1);
-  FqryLogin.SetName(T::kLoginQueryName);
+  FqryLogin.SetName(MethodTexts::kLoginQueryName);
   // The login query shares the product query's log lines; its closing line is written
   // just before it closes.
   FqryLogin.SetAfterOpen([this](TDataSet& D) { qryEst1AfterOpen(D); });
@@ -32,36 +32,36 @@ void TvxServerMethods8765::qryEst1BeforeOpen(TDataSet&) {
   FServices.DatabaseSession.SetNetFileDir(Folder);
   FqryEst1.SetDatabaseName(Folder);
   FqryEst1.SQL().Clear();
-  for (const char* Line : T::kProductStatement) FqryEst1.SQL().Add(Line);
+  for (const char* Line : MethodTexts::kProductStatement) FqryEst1.SQL().Add(Line);
 }
 
-void TvxServerMethods8765::qryEst1AfterOpen(TDataSet&) { FServices.Log.Append(T::kConnected); }
+void TvxServerMethods8765::qryEst1AfterOpen(TDataSet&) { FServices.Log.Append(MethodTexts::kConnected); }
 
-void TvxServerMethods8765::qryEst1AfterClose(TDataSet&) { FServices.Log.Append(T::kDisconnected); }
+void TvxServerMethods8765::qryEst1AfterClose(TDataSet&) { FServices.Log.Append(MethodTexts::kDisconnected); }
 
 std::int32_t TvxServerMethods8765::FazerLogin(const std::u16string& Usuario, const std::u16string& Senha) {
   const std::string User = ToUtf8(Usuario);
-  FServices.Log.Append(std::string(T::kUserLoggingIn) + '"' + User + '"' + T::kLoggingIn);
+  FServices.Log.Append(std::string(MethodTexts::kUserLoggingIn) + '"' + User + '"' + MethodTexts::kLoggingIn);
   const std::string Folder = FServices.DataFolder();
   FServices.DatabaseSession.SetNetFileDir(Folder);
-  FServices.DatabaseSession.AddPassword(T::kUsersPassword);
+  FServices.DatabaseSession.AddPassword(MethodTexts::kUsersPassword);
   // Replacing the statement closes the query first, should a failed read have left it
   // open.
   FqryLogin.SQL().Clear();
   FqryLogin.SetDatabaseName(Folder);
-  FqryLogin.SQL().Add(T::kLoginStatement);
+  FqryLogin.SQL().Add(MethodTexts::kLoginStatement);
   FqryLogin.ParamByName("pNome").SetAsString(UpperAscii(User));
   FqryLogin.ParamByName("pSenha").SetAsString(UpperAscii(ToUtf8(Senha)));
   FqryLogin.Open();
   // Only the first row decides.
   const bool Accepted = !FqryLogin.IsEmpty() && !FqryLogin.Fields(1).AsBoolean();
-  FServices.Log.Append(Accepted ? T::kLoginOk : T::kLoginWrong);
+  FServices.Log.Append(Accepted ? MethodTexts::kLoginOk : MethodTexts::kLoginWrong);
   std::int32_t Result = kLoginRefused;
   if (Accepted) {
     if (FqryLogin.Fields(2).AsBoolean()) {
       Result = FqryLogin.Fields(0).AsInteger();
     } else {
-      FServices.Log.Append(T::kNoAccess);
+      FServices.Log.Append(MethodTexts::kNoAccess);
       Result = kLoginWithoutAccess;
     }
   }
@@ -70,14 +70,14 @@ std::int32_t TvxServerMethods8765::FazerLogin(const std::u16string& Usuario, con
 }
 
 std::int32_t TvxServerMethods8765::ZULWEB() const {
-  return FServices.FileExists(T::kWebModulePath) ? 1 : 0;
+  return FServices.FileExists(MethodTexts::kWebModulePath) ? 1 : 0;
 }
 
 TDSClassDeclaration ServerMethodsDeclaration(const TServerMethodsServices& Services) {
   using namespace declare;
   TDSClassDeclaration C;
-  C.ClassName = T::kClassName;
-  C.UnitName = T::kUnitName;
+  C.ClassName = MethodTexts::kClassName;
+  C.UnitName = MethodTexts::kUnitName;
   C.ParentClassName = TDSProviderClassNames::kServerModule;
   C.Create = [&Services] { return std::make_unique<TvxServerMethods8765>(Services); };
   // The event handlers are published like any method; called remotely they run on the

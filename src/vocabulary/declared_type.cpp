@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/unicode_text.h"
 #include "vocabulary/value_holders.h"
 
 namespace tavrin {
@@ -82,12 +83,6 @@ constexpr TNameCode kScalarHolderClasses[] = {
     {TDBXTimeStampOffsetValue::ClassName, T::TimeStampOffsetType},
     {TDBXBooleanValue::ClassName, T::BooleanType},
 };
-
-bool SameTextIgnoringCase(std::string_view A, std::string_view B) {
-  const auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C; };
-  return A.size() == B.size() &&
-         std::equal(A.begin(), A.end(), B.begin(), [&](char X, char Y) { return Lower(X) == Lower(Y); });
-}
 
 std::int32_t FindName(std::span<const TNameCode> Table, std::string_view Name) {
   for (const auto& Entry : Table) {

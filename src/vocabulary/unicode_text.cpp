@@ -1,5 +1,7 @@
 #include "vocabulary/unicode_text.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 namespace tavrin {
@@ -110,5 +112,20 @@ std::string UpperAscii(std::string_view Text) {
   }
   return Upper;
 }
+
+namespace {
+
+template <typename TChar>
+bool SameTextIgnoringCaseOf(std::basic_string_view<TChar> A, std::basic_string_view<TChar> B) {
+  const auto Lower = [](TChar C) { return (C >= 'A' && C <= 'Z') ? static_cast<TChar>(C - 'A' + 'a') : C; };
+  return A.size() == B.size() &&
+         std::equal(A.begin(), A.end(), B.begin(), [&](TChar X, TChar Y) { return Lower(X) == Lower(Y); });
+}
+
+}  // namespace
+
+bool SameTextIgnoringCase(std::string_view A, std::string_view B) { return SameTextIgnoringCaseOf(A, B); }
+
+bool SameTextIgnoringCase(std::u16string_view A, std::u16string_view B) { return SameTextIgnoringCaseOf(A, B); }
 
 }  // namespace tavrin

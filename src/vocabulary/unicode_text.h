@@ -17,4 +17,9 @@ std::string ToUtf8(std::u16string_view Utf16);
 // how names are compared ignoring letter case.
 std::string UpperAscii(std::string_view Text);
 
+// Whether A and B are the same text when a-z and A-Z count as one; every other unit
+// (accented letters included) must match exactly.
+bool SameTextIgnoringCase(std::string_view A, std::string_view B);
+bool SameTextIgnoringCase(std::u16string_view A, std::u16string_view B);
+
 }  // namespace tavrin

@@ -20,13 +20,9 @@ namespace tavrin {
 namespace {
 
 using testing::Hex;
+using testing::LoadRowBlock;
 using TRead = std::function<void(TDBXRowBuffer&)>;
 
-void Load(TDBXRowBuffer& Buffer, const std::vector<std::uint8_t>& Bytes) {
-  Buffer.MinBufferSize(static_cast<std::int32_t>(Bytes.size()));
-  if (!Bytes.empty()) std::memcpy(Buffer.MutableBuffer().data(), Bytes.data(), Bytes.size());
-  Buffer.ReadSize(static_cast<std::int32_t>(Bytes.size()));
-}
 
 void ExpectError(const std::function<void()>& Call, std::int32_t Code,
                  const std::string& Message, const std::string& Context) {
@@ -72,7 +68,7 @@ TEST(RowAbuse, ValueClaimingMoreBytesThanRemainIsRefused) {
   };
   for (const auto& c : Cases) {
     TDBXRowBuffer Buffer;
-    Load(Buffer, Hex(c.Bytes));
+    LoadRowBlock(Buffer, Hex(c.Bytes));
     if (c.Offset > 0) Buffer.SkipValue();
     ExpectError([&] { c.Read(Buffer); }, 2,
                 "Truncated value at offset " + std::to_string(c.Offset), c.Bytes);
@@ -85,7 +81,7 @@ TEST(RowAbuse, HeaderOfNoKnownFormStopsNavigation) {
     const auto h = static_cast<std::uint8_t>(Header);
     TDBXRowBuffer Buffer;
     Buffer.SetColumnCount(2);
-    Load(Buffer, {0x61, 0x01, h, 0x00, 0x00, 0x00, 0x00, 0x00});
+    LoadRowBlock(Buffer, {0x61, 0x01, h, 0x00, 0x00, 0x00, 0x00, 0x00});
     const std::string Context = "header " + std::to_string(h);
     ExpectError([&] { Buffer.NextRow(); }, 0, "Unexpected header", Context);
     ExpectError([&] { Buffer.GoToField(1); Buffer.ReadString(); }, 0, "Unexpected header", Context);
@@ -108,14 +104,14 @@ TEST(RowAbuse, MalformedFixedSizeValuesAreRefused) {
   };
   for (const auto& c : Cases) {
     TDBXRowBuffer Buffer;
-    Load(Buffer, Hex(c.Bytes));
+    LoadRowBlock(Buffer, Hex(c.Bytes));
     ExpectError([&] { c.Read(Buffer); }, 2, c.Message, c.Bytes);
   }
 }
 
 TEST(RowAbuse, NavigationOutsideTheRowIsRefused) {
   TDBXRowBuffer Buffer;
-  Load(Buffer, Hex("61 01 61 02"));
+  LoadRowBlock(Buffer, Hex("61 01 61 02"));
   // Without a column count no row could ever end.
   ExpectError([&] { Buffer.NextRow(); }, 2, "Row navigation without a column count", "no columns");
   Buffer.SetColumnCount(2);
@@ -158,7 +154,7 @@ TEST(RowAbuse, BlobPiecesAreCappedBeforeTheyAreRead) {
     TWire w;
     TDBXRowBuffer Buffer;
     Buffer.SetStreams(&w.Reader, &w.Writer);
-    Load(Buffer, Hex("50 00 02 61 62"));
+    LoadRowBlock(Buffer, Hex("50 00 02 61 62"));
     w.Channel.Feed("{\"data\":[" + c.Header);
     ExpectError([&] { Buffer.ReadBytes(); }, 2, c.Message, c.Header);
   }
@@ -168,7 +164,7 @@ TEST(RowAbuse, AnnouncedBlobSizeDrivesNoAllocation) {
   TWire w;
   TDBXRowBuffer Buffer;
   Buffer.SetStreams(&w.Reader, &w.Writer);
-  Load(Buffer, Hex("08 FF FF FF FF"));
+  LoadRowBlock(Buffer, Hex("08 FF FF FF FF"));
   w.Channel.Feed("{\"data\":[-2       ,ok]}");
   auto Blob = Buffer.ReadBlobStreamReader(-1);
   EXPECT_EQ(Blob->Size(), 4294967295);

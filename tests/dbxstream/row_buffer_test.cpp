@@ -18,14 +18,9 @@ namespace tavrin {
 namespace {
 
 using testing::Hex;
+using testing::LoadRowBlock;
 using testing::ToHex;
 
-// A row buffer whose block to read is exactly Bytes.
-void Load(TDBXRowBuffer& Buffer, const std::vector<std::uint8_t>& Bytes) {
-  Buffer.MinBufferSize(static_cast<std::int32_t>(Bytes.size()));
-  if (!Bytes.empty()) std::memcpy(Buffer.MutableBuffer().data(), Bytes.data(), Bytes.size());
-  Buffer.ReadSize(static_cast<std::int32_t>(Bytes.size()));
-}
 
 // Turns what was written into the block to read, in place.
 void Rewind(TDBXRowBuffer& Buffer) { Buffer.ReadSize(Buffer.Offset()); }
@@ -306,12 +301,12 @@ TEST(RowBuffer, DecimalsAsTextAndInTheBigDecimalForm) {
   for (const auto& c : Cases) {
     TDBXRowBuffer Buffer;
     Buffer.SetBcdFormat(kBcdFormatBigDecimal);
-    Load(Buffer, Hex(c.Bytes));
+    LoadRowBlock(Buffer, Hex(c.Bytes));
     EXPECT_EQ(Buffer.ReadBcd(), c.Text) << c.Bytes;
   }
   TDBXRowBuffer Buffer;
   Buffer.SetBcdFormat(kBcdFormatBigDecimal);
-  Load(Buffer, Hex("6A 00 01 00 00 00 00 00 00 00 00"));
+  LoadRowBlock(Buffer, Hex("6A 00 01 00 00 00 00 00 00 00 00"));
   ExpectError([&] { Buffer.ReadBcd(); }, 14, "BCD to big");
 }
 
@@ -344,7 +339,7 @@ std::vector<std::uint8_t> ThreeRows() {
 TEST(RowBuffer, RowsAndFieldsAreFoundBySkipping) {
   TDBXRowBuffer Buffer;
   Buffer.SetColumnCount(3);
-  Load(Buffer, ThreeRows());
+  LoadRowBlock(Buffer, ThreeRows());
   EXPECT_EQ(Buffer.ReadInt32(), 1);
   ASSERT_TRUE(Buffer.NextRow());  // skips the rest of row 0
   EXPECT_EQ(Buffer.CurrentRow(), 1);
@@ -368,7 +363,7 @@ TEST(RowBuffer, RowsAndFieldsAreFoundBySkipping) {
   // Rows are found on first visit too, and counted on across blocks.
   TDBXRowBuffer Fresh;
   Fresh.SetColumnCount(3);
-  Load(Fresh, ThreeRows());
+  LoadRowBlock(Fresh, ThreeRows());
   ASSERT_TRUE(Fresh.GoToRow(2));
   EXPECT_EQ(Fresh.ReadInt32(), -1);
   Fresh.ReadSize(Fresh.ReadSizeBytes());  // the next block
@@ -381,7 +376,7 @@ TEST(RowBuffer, RowsAndFieldsAreFoundBySkipping) {
 TEST(RowBuffer, SkippingANullABooleanOrACallbackAdvancesOneByte) {
   TDBXRowBuffer Buffer;
   Buffer.SetColumnCount(4);
-  Load(Buffer, Hex("C0 60 02 61 09  20 02 C0 61 08"));
+  LoadRowBlock(Buffer, Hex("C0 60 02 61 09  20 02 C0 61 08"));
   EXPECT_TRUE(Buffer.NextRow());
   EXPECT_EQ(Buffer.Offset(), 5);
   for (std::int32_t Ordinal = 1; Ordinal <= 3; ++Ordinal) {
@@ -419,14 +414,14 @@ TEST(RowBuffer, LengthHeaderReadAloneIsReadAgainByTheNextStep) {
 
   // A blob header's length is the size it announces; a null's is 0.
   TDBXRowBuffer Blob;
-  Load(Blob, Hex("08 00 01 00 00 C0"));
+  LoadRowBlock(Blob, Hex("08 00 01 00 00 C0"));
   EXPECT_EQ(Blob.EncodedStringLength(), 65536);
   Blob.SkipValue();
   EXPECT_EQ(Blob.Offset(), 5);
   EXPECT_EQ(Blob.EncodedStringLength(), 0);
   ExpectError([&] {
     TDBXRowBuffer Callback;
-    Load(Callback, Hex("02"));
+    LoadRowBlock(Callback, Hex("02"));
     Callback.EncodedStringLength();
   }, 0, "Unexpected header");
 }
@@ -434,13 +429,13 @@ TEST(RowBuffer, LengthHeaderReadAloneIsReadAgainByTheNextStep) {
 TEST(RowBuffer, ZeroTerminatedStringsAreAcceptedOnReading) {
   TDBXRowBuffer Two;
   Two.SetTwoByteStringTerminator(true);
-  Load(Two, Hex("00 4C 6F 00 00  00 00 00  61 07"));
+  LoadRowBlock(Two, Hex("00 4C 6F 00 00  00 00 00  61 07"));
   EXPECT_EQ(Two.ReadString(), u"Lo");
   EXPECT_EQ(Two.ReadString(), u"");
   EXPECT_EQ(Two.ReadInt32(), 7);
 
   TDBXRowBuffer Three;
-  Load(Three, Hex("00 4C FF 00 41 00 00 00  61 07"));
+  LoadRowBlock(Three, Hex("00 4C FF 00 41 00 00 00  61 07"));
   EXPECT_EQ(Three.ReadString(), u"LA");  // wide text needs the three-byte terminator
   EXPECT_EQ(Three.ReadInt32(), 7);
 }

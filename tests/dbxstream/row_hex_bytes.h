@@ -2,11 +2,14 @@
 // Golden bytes for the row buffer tests, written as readable hex ("62 3F F0").
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "dbxstream/row_buffer.h"
 
 namespace tavrin::testing {
 
@@ -45,6 +48,13 @@ inline std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> A,
                                         std::span<const std::uint8_t> B) {
   A.insert(A.end(), B.begin(), B.end());
   return A;
+}
+
+// Makes Bytes exactly the row buffer's block to read.
+inline void LoadRowBlock(TDBXRowBuffer& Buffer, const std::vector<std::uint8_t>& Bytes) {
+  Buffer.MinBufferSize(static_cast<std::int32_t>(Bytes.size()));
+  if (!Bytes.empty()) std::memcpy(Buffer.MutableBuffer().data(), Bytes.data(), Bytes.size());
+  Buffer.ReadSize(static_cast<std::int32_t>(Bytes.size()));
 }
 
 }  // namespace tavrin::testing

@@ -15,7 +15,7 @@ namespace {
 
 using namespace tavrin::testing;
 
-constexpr char kSchema[] =
+constexpr char kProtectedSchema[] =
     "create table tabuser (nome varchar(30), senha varchar(20), nivel integer);"
     "insert into tabuser values ('ADMIN', 'zul123', 9);"
     "create table tabest1 (produto varchar(60));"
@@ -27,7 +27,7 @@ constexpr char kPassword[] = "wendolq";
 class TableProtectionTest : public TDatabaseFixture {
  protected:
   void SetUp() override {
-    CreateDatabase(kSchema);
+    CreateDatabase(kProtectedSchema);
     TSqliteConnection Connection(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
     ProtectTable(Connection, "TabUser", kPassword);  // names compare ignoring case
   }

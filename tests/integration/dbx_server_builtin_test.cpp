@@ -41,8 +41,8 @@ struct TBuiltInServer {
   TDbxTestServer Server{Registry};
 };
 
-struct TClient {
-  explicit TClient(const TBuiltInServer& S) : Channel("127.0.0.1", S.Server.Port(), true), Connection(Channel) {
+struct TBuiltinClient {
+  explicit TBuiltinClient(const TBuiltInServer& S) : Channel("127.0.0.1", S.Server.Port(), true), Connection(Channel) {
     Connection.Connect({});
   }
   // Prepares Alias, sends Arguments and a null for the result, and executes it.
@@ -115,7 +115,7 @@ Texts RowsStartingWith(const Texts& Rows, const std::string& Prefix) {
 
 TEST(DbxBuiltInClasses, ListClassesAndDescribeMethodAnswerJson) {
   TBuiltInServer S;
-  TClient c(S);
+  TBuiltinClient c(S);
   const TDBXPrepareReply Prepared = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"DSAdmin.ListClasses");
   ASSERT_EQ(Prepared.Parameters.size(), 1u);
   EXPECT_EQ(Prepared.Parameters[0].DataType(), TDBXDataTypes::JsonValueType);
@@ -150,7 +150,7 @@ TEST(DbxBuiltInClasses, PlatformAndServerNameAnswerText) {
       {u"DSMetadata.GetDSServerName", u"DSServer1"},
   };
   TBuiltInServer S;
-  TClient c(S);
+  TBuiltinClient c(S);
   for (const auto& Case : Cases) {
     SCOPED_TRACE(ToUtf8(Case.Alias));
     ASSERT_TRUE(c.Call(Case.Alias).HasParameterRow);
@@ -173,7 +173,7 @@ TEST(DbxBuiltInClasses, ServerMethodParametersGiveAMethodWithoutParametersOnlyIt
         "TTestModule.Echo|TTestModule|Echo|null|string||4|26|4"}},
   };
   TBuiltInServer S;
-  TClient c(S);
+  TBuiltinClient c(S);
   TDBXExecuteReply Reply = c.Call(u"DSAdmin.GetServerMethodParameters");
   const Texts Rows = TableRows(Reply);
   for (const auto& Case : Cases) {
@@ -191,7 +191,7 @@ TEST(DbxBuiltInClasses, ProceduresAreListedByKind) {
   for (const auto& Name : Functions) FunctionRows.push_back("||TTestModule." + Name + "|FUNCTION");
   const Texts ProcedureRows = {"||TTestModule.AS_Execute|PROCEDURE"};
   TBuiltInServer S;
-  TClient c(S);
+  TBuiltinClient c(S);
   for (const auto& [Kind, Expected] : {std::pair{u"FUNCTION", FunctionRows}, std::pair{u"PROCEDURE", ProcedureRows}}) {
     SCOPED_TRACE(ToUtf8(Kind));
     TDBXExecuteReply Reply = c.Call(u"DSMetadata.GetProcedures", {u"TTestModule.", Kind});
@@ -214,7 +214,7 @@ TEST(DbxBuiltInClasses, MetadataCommandsRunTheirMethods) {
         "||TTestModule.Echo|ReturnValue|RESULT|TDBXTypes.WideString|-1|-1|1|false|26|false|true|false|false"}},
   };
   TBuiltInServer S;
-  TClient c(S);
+  TBuiltinClient c(S);
   const auto Run = [&c](const std::u16string& Text) {
     return c.Connection.Execute(c.Connection.Prepare(TDSCommandTypes::kMetaData, Text).CommandHandle);
   };
@@ -243,19 +243,12 @@ TEST(DbxBuiltInClasses, MetadataCommandsRunTheirMethods) {
 
 // --- Registry changes -------------------------------------------------------------------------
 
-std::string RowOf(const std::function<void(TDBXRowBuffer&)>& Write) {
-  TDBXRowBuffer Row;
-  Write(Row);
-  const auto Bytes = Row.WrittenBytes();
-  return {Bytes.begin(), Bytes.end()};
-}
-
 // An execute of the prepared command Handle that sends a table of text columns with one
 // row as its only parameter; the table has no row handle (-1), so no reader close comes
 // back for it.
 std::string ExecuteWithTextTable(std::int32_t Handle, const Texts& Columns, const Texts& Values) {
-  const std::string Arguments = RowOf([](TDBXRowBuffer& R) { R.WriteTableHandle(1); });
-  const std::string Row = RowOf([&](TDBXRowBuffer& R) {
+  const std::string Arguments = testing::RowOf([](TDBXRowBuffer& R) { R.WriteTableHandle(1); });
+  const std::string Row = testing::RowOf([&](TDBXRowBuffer& R) {
     for (const auto& Value : Values) R.WriteString(ToUtf16(Value));
   });
   std::string Described = std::to_string(Columns.size());
@@ -296,7 +289,7 @@ TEST(DbxBuiltInClasses, RegistryChangesAreRefusedAndTheMethodsStay) {
     const std::string Next = R"({"result":[{"handle":[1]})";
     EXPECT_EQ(Raw.Read(Next.size()), Next);
 
-    TClient c(S);
+    TBuiltinClient c(S);
     ASSERT_TRUE(c.Call(u"TTestModule.Echo", {u"eco"}).HasParameterRow);
     EXPECT_EQ(c.TextAt(1), u"eco");
     ASSERT_TRUE(c.Call(u"DSAdmin.ListClasses").HasParameterRow);

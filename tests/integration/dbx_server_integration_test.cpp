@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "client/connection.h"
+#include "dbxstream/command_types.h"
 #include "dbx_test_server.h"
 #include "server/sessions/session_manager.h"
 #include "support/error_of.h"
@@ -25,11 +26,10 @@ namespace {
 
 using namespace tavrin::testing;
 
-constexpr char16_t kServerMethod[] = u"Corvane.ServerMethod";
 
 // A client connection over its own TCP channel.
-struct TClient {
-  TClient(std::uint16_t Port, bool Probe = true) : Channel("127.0.0.1", Port, Probe), Connection(Channel) {}
+struct TRawClient {
+  TRawClient(std::uint16_t Port, bool Probe = true) : Channel("127.0.0.1", Port, Probe), Connection(Channel) {}
   TDBXTcpClientChannel Channel;
   TDBXClientConnection Connection;
 };
@@ -52,7 +52,7 @@ TEST(DbxServerConnect, ClientsWithAndWithoutTheProbeAreServed) {
   TDbxTestServer Server;
   for (const bool Probe : {true, false}) {
     SCOPED_TRACE(Probe ? "probe" : "no probe");
-    TClient c(Server.Port(), Probe);
+    TRawClient c(Server.Port(), Probe);
     const TDBXConnectReply Reply = c.Connection.Connect({{u"user", u"ana"}});
     EXPECT_EQ(Reply.ConnectionHandle, 0);
     EXPECT_EQ(Reply.ProductName, u"Corvane");
@@ -62,9 +62,9 @@ TEST(DbxServerConnect, ClientsWithAndWithoutTheProbeAreServed) {
 
 TEST(DbxServerCommands, PrepareAndExecuteEchoRoundTrip) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  const TDBXPrepareReply Prepared = c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo");
+  const TDBXPrepareReply Prepared = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo");
   EXPECT_EQ(Prepared.CommandHandle, 0);
   ASSERT_EQ(Prepared.Parameters.size(), 2u);
   EXPECT_EQ(Prepared.Parameters[0].Name(), "Value");
@@ -81,9 +81,9 @@ TEST(DbxServerCommands, PrepareAndExecuteEchoRoundTrip) {
 
 TEST(DbxServerCommands, ALongArgumentArrivesWholeAndComesBackWhole) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle;
+  const std::int32_t Handle = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle;
   // More than a row buffer both ways, so the server fetches the argument's rest and the
   // client the result's; the last character switches the text to two bytes per unit.
   std::u16string Text(kLongLength, u' ');
@@ -95,12 +95,12 @@ TEST(DbxServerCommands, ALongArgumentArrivesWholeAndComesBackWhole) {
 
 TEST(DbxServerCommands, HandlesAreReusedAfterCloseAndUnknownOnesRefused) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  EXPECT_EQ(c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle, 0);
-  EXPECT_EQ(c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle, 1);
+  EXPECT_EQ(c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle, 0);
+  EXPECT_EQ(c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle, 1);
   c.Connection.CommandClose(0);
-  EXPECT_EQ(c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle, 0);
+  EXPECT_EQ(c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle, 0);
 
   const TDBXError Error = ErrorOf([&] { c.Connection.Execute(5); });
   EXPECT_EQ(Error.ErrorCode(), 29);
@@ -110,10 +110,10 @@ TEST(DbxServerCommands, HandlesAreReusedAfterCloseAndUnknownOnesRefused) {
 
 TEST(DbxServerCommands, AFailingMethodIsRaisedAndTheConnectionGoesOn) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo");
-  const std::int32_t Fail = c.Connection.Prepare(kServerMethod, u"TTestMethods.Fail").CommandHandle;
+  c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo");
+  const std::int32_t Fail = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Fail").CommandHandle;
   const TDBXError Error = ErrorOf([&] { c.Connection.Execute(Fail); });
   EXPECT_EQ(Error.ErrorCode(), 5);
   EXPECT_EQ(Error.Message(), std::string("Remote error: ") + kFailure);
@@ -122,9 +122,9 @@ TEST(DbxServerCommands, AFailingMethodIsRaisedAndTheConnectionGoesOn) {
 
 TEST(DbxServerResults, ATableOfSeveralBlocksIsReadWithNext) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Rows").CommandHandle;
+  const std::int32_t Handle = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Rows").CommandHandle;
   TDBXExecuteReply Reply = c.Connection.Execute(Handle);
   ASSERT_EQ(Reply.Tables.size(), 1u);
   TDBXClientTable& Table = *Reply.Tables[0];
@@ -136,15 +136,15 @@ TEST(DbxServerResults, ATableOfSeveralBlocksIsReadWithNext) {
   }
   EXPECT_EQ(Rows, kTableRows);
   EXPECT_GE(Table.BlocksRead(), 3);
-  EXPECT_EQ(Echo(c.Connection, c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle, u"x"),
+  EXPECT_EQ(Echo(c.Connection, c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle, u"x"),
             u"x");
 }
 
 TEST(DbxServerResults, ALongValueArrivesWholeThroughMoreBlob) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Long").CommandHandle;
+  const std::int32_t Handle = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Long").CommandHandle;
   ASSERT_TRUE(c.Connection.Execute(Handle).HasParameterRow);
   c.Connection.ParameterRow().GoToField(0);
   EXPECT_EQ(c.Connection.ParameterRow().ReadString(), std::u16string(kLongLength, u'x'));
@@ -152,9 +152,9 @@ TEST(DbxServerResults, ALongValueArrivesWholeThroughMoreBlob) {
 
 TEST(DbxServerResults, NextResultAnswersNoMoreResultsAndRefusesAnUnknownCommand) {
   TDbxTestServer Server;
-  TClient c(Server.Port());
+  TRawClient c(Server.Port());
   c.Connection.Connect({});
-  const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle;
+  const std::int32_t Handle = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle;
   ASSERT_EQ(Echo(c.Connection, Handle, u"x"), u"x");
   const TDBXNextResultReply Next = c.Connection.NextResult(Handle);
   EXPECT_FALSE(Next.Updateable);
@@ -239,9 +239,9 @@ TEST(DbxServerSessions, ADroppedClientsSessionIsClosed) {
 
 TEST(DbxServerLife, StopWithClientsConnectedReturnsAndClosesThem) {
   TDbxTestServer Server;
-  std::vector<std::unique_ptr<TClient>> Clients;
+  std::vector<std::unique_ptr<TRawClient>> Clients;
   for (int i = 0; i < 3; ++i) {
-    Clients.push_back(std::make_unique<TClient>(Server.Port()));
+    Clients.push_back(std::make_unique<TRawClient>(Server.Port()));
     Clients.back()->Connection.Connect({});
   }
   auto Stopped = std::async(std::launch::async, [&] { Server.Transport().Stop(); });
@@ -267,9 +267,9 @@ TEST(DbxServerLoad, FiftyClientsAtOnceAreEachServedInFull) {
   for (int i = 0; i < kClients; ++i) {
     Threads.emplace_back([&, i] {
       try {
-        TClient c(Server.Port(), i % 2 == 0);
+        TRawClient c(Server.Port(), i % 2 == 0);
         c.Connection.Connect({});
-        const std::int32_t Handle = c.Connection.Prepare(kServerMethod, u"TTestMethods.Echo").CommandHandle;
+        const std::int32_t Handle = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTestMethods.Echo").CommandHandle;
         const std::u16string Text = u"client " + std::u16string(static_cast<std::size_t>(i), u'#');
         if (Echo(c.Connection, Handle, Text) != Text) {
           Failures[static_cast<std::size_t>(i)] = "wrong echo";

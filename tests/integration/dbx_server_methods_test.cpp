@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "client/connection.h"
+#include "dbxstream/command_types.h"
 #include "dbxstream/row_value_codec.h"
 #include "dbx_test_server.h"
 #include "server/methods/server_method_provider.h"
@@ -29,7 +30,6 @@ namespace {
 
 using namespace tavrin::testing;
 
-constexpr char16_t kServerMethod[] = u"Corvane.ServerMethod";
 
 // The registry of the test classes behind a real server. The server is declared last:
 // it stops (and its connections go) before the registry closes.
@@ -57,11 +57,11 @@ struct TMethodServer {
   std::uint16_t Port() const { return Server->Port(); }
 };
 
-struct TClient {
-  explicit TClient(std::uint16_t Port) : Channel("127.0.0.1", Port, true), Connection(Channel) {
+struct TMethodsClient {
+  explicit TMethodsClient(std::uint16_t Port) : Channel("127.0.0.1", Port, true), Connection(Channel) {
     Connection.Connect({});
   }
-  std::int32_t Prepare(const std::u16string& Text) { return Connection.Prepare(kServerMethod, Text).CommandHandle; }
+  std::int32_t Prepare(const std::u16string& Text) { return Connection.Prepare(TDSCommandTypes::kServerMethod, Text).CommandHandle; }
 
   TDBXTcpClientChannel Channel;
   TDBXClientConnection Connection;
@@ -175,11 +175,11 @@ std::vector<TTypeCase> TypeCases() {
 
 TEST(DbxServerMethods, EveryDataTypeCrossesInAndOutUnchanged) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   for (const TTypeCase& Case : TypeCases()) {
     SCOPED_TRACE(Case.Suffix);
     const TDBXPrepareReply Prepared =
-        c.Connection.Prepare(kServerMethod, u"TTypes.Swap_" + ToUtf16(Case.Suffix));
+        c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTypes.Swap_" + ToUtf16(Case.Suffix));
     ASSERT_EQ(Prepared.Parameters.size(), 4u);
     const std::int32_t Directions[] = {1, 3, 2, 4};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -210,7 +210,7 @@ TEST(DbxServerMethods, EveryDataTypeCrossesInAndOutUnchanged) {
 
 TEST(DbxServerMethods, ConversionsGiveTheMethodTheValuesItsTypesMean) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   const std::int32_t Serial = c.Prepare(u"TTypes.DaySerial");
   c.Connection.BeginParameters().WriteTimeStamp({1899, 12, 31, 12, 0, 0, 0});
   c.Connection.ParameterRow().WriteNull();
@@ -236,8 +236,8 @@ TEST(DbxServerMethods, ConversionsGiveTheMethodTheValuesItsTypesMean) {
 
 TEST(DbxServerMethods, AValueParameterHandsTheMethodTheHolderItself) {
   TMethodServer S;
-  TClient c(S.Port());
-  const TDBXPrepareReply Bump = c.Connection.Prepare(kServerMethod, u"TTypes.Bump");
+  TMethodsClient c(S.Port());
+  const TDBXPrepareReply Bump = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTypes.Bump");
   ASSERT_EQ(Bump.Parameters.size(), 1u);
   EXPECT_EQ(Bump.Parameters[0].ParameterDirection(), 3);
   EXPECT_TRUE(Bump.Parameters[0].ValueParameter());
@@ -278,7 +278,7 @@ TEST(DbxServerMethods, AReturnedDataSetArrivesOverSeveralBlocksAndGoesAtTheNextC
   constexpr int kRows = 300;
   constexpr std::size_t kNameLength = 500;
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   const std::int32_t Rows = c.Prepare(u"TTypes.Rows");
   WriteRowsArguments(c.Connection, kRows, kNameLength);
   TDBXExecuteReply Reply = c.Connection.Execute(Rows);
@@ -306,7 +306,7 @@ TEST(DbxServerMethods, AReturnedDataSetArrivesOverSeveralBlocksAndGoesAtTheNextC
 
 TEST(DbxServerMethods, OutTablesParameterListsAndReadersComeBackAsTables) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   const std::int32_t OutRows = c.Prepare(u"TTypes.OutRows");
   TDBXRowBuffer& Row = c.Connection.BeginParameters();
   Row.WriteInt32(4);
@@ -345,19 +345,12 @@ TEST(DbxServerMethods, OutTablesParameterListsAndReadersComeBackAsTables) {
 // A table sent by the client as a parameter: the client library sends none, so these go
 // as raw requests. The table has rows (ID: 10, 20, 30) and no row handle (-1), so the
 // server has no reader close to send back.
-std::string RowOf(const std::function<void(TDBXRowBuffer&)>& Write) {
-  TDBXRowBuffer Row;
-  Write(Row);
-  const auto Bytes = Row.WrittenBytes();
-  return {Bytes.begin(), Bytes.end()};
-}
-
 std::string ExecuteWithTable(std::int32_t Handle) {
-  const std::string Arguments = RowOf([](TDBXRowBuffer& R) {
+  const std::string Arguments = testing::RowOf([](TDBXRowBuffer& R) {
     R.WriteTableHandle(1);
     R.WriteNull();
   });
-  const std::string Rows = RowOf([](TDBXRowBuffer& R) {
+  const std::string Rows = testing::RowOf([](TDBXRowBuffer& R) {
     for (const std::int32_t Id : {10, 20, 30}) {
       R.WriteInt32(Id);
       R.WriteString(u"n");
@@ -370,7 +363,7 @@ std::string ExecuteWithTable(std::int32_t Handle) {
 }
 
 std::string IntReply(std::int32_t Value) {
-  const std::string Row = RowOf([Value](TDBXRowBuffer& R) {
+  const std::string Row = testing::RowOf([Value](TDBXRowBuffer& R) {
     R.WriteNull();
     R.WriteInt32(Value);
   });
@@ -414,7 +407,7 @@ TEST(DbxServerMethods, ATableTheClientSendsReachesTheMethodAsDeclared) {
 
 TEST(DbxServerMethods, TheAliasIsFoundInAnyLetterCaseAndUnknownOnesAreRefused) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   for (const std::u16string Alias : {u"TTypes.Add", u"ttypes.add", u"TTYPES.ADD"}) {
     SCOPED_TRACE(ToUtf8(Alias));
     const std::int32_t Handle = c.Prepare(Alias);
@@ -448,8 +441,8 @@ TEST(DbxServerMethods, TheAliasIsFoundInAnyLetterCaseAndUnknownOnesAreRefused) {
 
 TEST(DbxServerMethods, LiteralParametersRunTheMethodWithoutValuesFromTheRow) {
   TMethodServer S;
-  TClient c(S.Port());
-  const TDBXPrepareReply Prepared = c.Connection.Prepare(kServerMethod, u"TTypes.Concat(\"ana\", \"s3nh@\")");
+  TMethodsClient c(S.Port());
+  const TDBXPrepareReply Prepared = c.Connection.Prepare(TDSCommandTypes::kServerMethod, u"TTypes.Concat(\"ana\", \"s3nh@\")");
   ASSERT_EQ(Prepared.Parameters.size(), 3u);
   EXPECT_TRUE(Prepared.Parameters[0].Literal());
   EXPECT_TRUE(Prepared.Parameters[1].Literal());
@@ -465,7 +458,7 @@ TEST(DbxServerMethods, LiteralParametersRunTheMethodWithoutValuesFromTheRow) {
 
 TEST(DbxServerMethods, AFailingMethodLeavesItsCommandUsable) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   const std::int32_t Handle = c.Prepare(u"TTypes.Fail");
   const auto Run = [&](bool Raise) {
     TDBXRowBuffer& Row = c.Connection.BeginParameters();
@@ -482,7 +475,7 @@ TEST(DbxServerMethods, AFailingMethodLeavesItsCommandUsable) {
 
 // --- Life cycles --------------------------------------------------------------------------
 
-std::int32_t RunId(TClient& c, std::int32_t Handle) {
+std::int32_t RunId(TMethodsClient& c, std::int32_t Handle) {
   c.Connection.BeginParameters().WriteNull();
   c.Connection.Execute(Handle);
   return IntResult(c.Connection, 0);
@@ -490,8 +483,8 @@ std::int32_t RunId(TClient& c, std::int32_t Handle) {
 
 TEST(DbxServerLifeCycles, ASessionInstanceServesOneConnectionAndGoesWithIt) {
   TMethodServer S;
-  auto First = std::make_unique<TClient>(S.Port());
-  TClient Second(S.Port());
+  auto First = std::make_unique<TMethodsClient>(S.Port());
+  TMethodsClient Second(S.Port());
   const std::int32_t A = First->Prepare(u"TLifeSession.Id");
   const std::int32_t B = Second.Prepare(u"TLifeSession.Id");
   const std::int32_t FirstId = RunId(*First, A);
@@ -510,7 +503,7 @@ TEST(DbxServerLifeCycles, ASessionInstanceServesOneConnectionAndGoesWithIt) {
 TEST(DbxServerLifeCycles, AConnectionThatCallsNothingMakesNoInstance) {
   TMethodServer S;
   {
-    TClient c(S.Port());
+    TMethodsClient c(S.Port());
     c.Connection.Disconnect();
   }
   EXPECT_TRUE(Eventually([&] { return S.Server->Transport().ConnectionCount() == 0; }));
@@ -520,7 +513,7 @@ TEST(DbxServerLifeCycles, AConnectionThatCallsNothingMakesNoInstance) {
 
 TEST(DbxServerLifeCycles, AnInvocationInstanceServesOneExecute) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   const std::int32_t Handle = c.Prepare(u"TLifeInvocation.Id");
   std::vector<std::int32_t> Ids;
   for (int i = 0; i < 3; ++i) {
@@ -536,7 +529,7 @@ TEST(DbxServerLifeCycles, AnInvocationInstanceServesOneExecute) {
 TEST(DbxServerLifeCycles, AServerInstanceIsSharedAndLastsUntilTheServerStops) {
   TMethodServer S;
   {
-    TClient First(S.Port()), Second(S.Port());
+    TMethodsClient First(S.Port()), Second(S.Port());
     EXPECT_EQ(RunId(First, First.Prepare(u"TLifeServer.Id")), RunId(Second, Second.Prepare(u"TLifeServer.Id")));
   }
   EXPECT_EQ(S.SharedCounters.Created, 1);
@@ -549,14 +542,14 @@ TEST(DbxServerLifeCycles, AServerInstanceIsSharedAndLastsUntilTheServerStops) {
 TEST(DbxServerLifeCycles, ClientsAskingAtOnceGetTheOneServerInstance) {
   constexpr int kClients = 8;
   TMethodServer S;
-  std::vector<std::unique_ptr<TClient>> Clients;
-  for (int i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TClient>(S.Port()));
+  std::vector<std::unique_ptr<TMethodsClient>> Clients;
+  for (int i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TMethodsClient>(S.Port()));
   std::vector<std::int32_t> Ids(kClients, -1);
   std::vector<std::thread> Threads;
   for (int i = 0; i < kClients; ++i) {
     Threads.emplace_back([&, i] {
       try {
-        TClient& c = *Clients[static_cast<std::size_t>(i)];
+        TMethodsClient& c = *Clients[static_cast<std::size_t>(i)];
         Ids[static_cast<std::size_t>(i)] = RunId(c, c.Prepare(u"TLifeServer.Id"));
       } catch (const std::exception&) {
         // Left at -1, which the check below reports.
@@ -570,7 +563,7 @@ TEST(DbxServerLifeCycles, ClientsAskingAtOnceGetTheOneServerInstance) {
 
 TEST(DbxServerLifeCycles, AModulesMethodsAndItsProviderMethodsShareOneInstance) {
   TMethodServer S;
-  TClient c(S.Port());
+  TMethodsClient c(S.Port());
   const std::int32_t Echo = c.Prepare(u"TTestModule.Echo");
   c.Connection.BeginParameters().WriteString(u"eco");
   c.Connection.ParameterRow().WriteNull();

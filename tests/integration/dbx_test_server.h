@@ -6,11 +6,13 @@
 // transport's source of session-close events.
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "dbxstream/row_buffer.h"
 #include "server/methods/server_events.h"
 #include "server/methods/server_connection_fixture.h"
 #include "server/tcp/server_connection_chain.h"
@@ -62,5 +64,13 @@ class TDbxTestServer {
   IDSServerMethodProvider* FSharedMethods = nullptr;
   TDSTCPServerTransport FTransport;  // last: stopped and destroyed before what it uses
 };
+
+// The bytes a row buffer holds after Write has written into it.
+inline std::string RowOf(const std::function<void(TDBXRowBuffer&)>& Write) {
+  TDBXRowBuffer Row;
+  Write(Row);
+  const auto Bytes = Row.WrittenBytes();
+  return {Bytes.begin(), Bytes.end()};
+}
 
 }  // namespace tavrin::testing

@@ -29,7 +29,7 @@ namespace M = TServerMethodsTexts;
 namespace C = TServerContainerTexts;
 using Lines = std::vector<std::string>;
 
-class TRecordingLog : public IActivityLogWriter {
+class TContainerLog : public IActivityLogWriter {
  public:
   void Append(std::string_view Message) noexcept override {
     std::lock_guard Lock(FMutex);
@@ -65,7 +65,7 @@ class ServerContainerTest : public ::testing::Test {
 
   TTempFolder FFolder;
   TSession FSession;
-  TRecordingLog FLog;
+  TContainerLog FLog;
   std::string FDataFolder = FFolder.Path().string();
   TServerMethodsServices FServices{FLog, [this] { return FDataFolder; }, FSession,
                                    [](const std::string& Path) { return Path == M::kWebModulePath; }};
@@ -73,9 +73,9 @@ class ServerContainerTest : public ::testing::Test {
 };
 
 // One client session: connect, calls, disconnect.
-class TClient {
+class TContainerClient {
  public:
-  explicit TClient(std::uint16_t Port, const std::string& Host = "127.0.0.1")
+  explicit TContainerClient(std::uint16_t Port, const std::string& Host = "127.0.0.1")
       : FChannel(Host, Port, true), FConnection(FChannel) {
     FConnection.Connect({});
   }
@@ -122,7 +122,7 @@ TEST_F(ServerContainerTest, EachLoginOutcomeAnswersWithItsLinesBetweenConnectAnd
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.User);
     FLog.Clear();
-    TClient Client(FContainer.BoundPort());
+    TContainerClient Client(FContainer.BoundPort());
     EXPECT_EQ(Client.Call(u"FazerLogin", {Case.User, Case.Password}), Case.Result);
     Client.Disconnect();
     Lines Expected{Connected, LoggingIn(Case.User), M::kConnected};
@@ -139,13 +139,13 @@ TEST_F(ServerContainerTest, TwoMatchingRowsLetTheFirstDecide) {
   Insert.SetDatabaseName(FDataFolder);
   Insert.SQL().Add("insert into tabuser (nome, senha, nivel, inativo, mnctrlest) values ('MARIA', 'MARIA2024', 1, 1, 1)");
   Insert.ExecSQL();
-  TClient Client(FContainer.BoundPort());
+  TContainerClient Client(FContainer.BoundPort());
   EXPECT_EQ(Client.Call(u"FazerLogin", {"maria", "maria2024"}), 3);
 }
 
 TEST_F(ServerContainerTest, AnEngineFailureReachesTheClientAsAnErrorReplyWithoutALoginLine) {
   FDataFolder = (FFolder.Path() / "missing").string();
-  TClient Client(FContainer.BoundPort());
+  TContainerClient Client(FContainer.BoundPort());
   const std::string Error = ErrorOf([&] { Client.Call(u"FazerLogin", {"admin", "zul123"}); }).Message();
   EXPECT_NE(Error.find("missing"), std::string::npos) << Error;
   for (const auto& Line : FLog.Snapshot()) EXPECT_EQ(Line.find(" - Login"), std::string::npos) << Line;
@@ -154,14 +154,14 @@ TEST_F(ServerContainerTest, AnEngineFailureReachesTheClientAsAnErrorReplyWithout
 }
 
 TEST_F(ServerContainerTest, VersionAndWebModuleAnswer) {
-  TClient Client(FContainer.BoundPort());
+  TContainerClient Client(FContainer.BoundPort());
   EXPECT_EQ(Client.Call(u"VersaoServidor"), 2);
   EXPECT_EQ(Client.Call(u"ZULWEB"), 1);
 }
 
 TEST_F(ServerContainerTest, AClientOverIPv6IsLoggedWithItsIPv6Address) {
   if (!FContainer.DSTCPServerTransport1.Transport().ListensOnIPv6()) GTEST_SKIP() << "no IPv6 on this machine";
-  TClient Client(FContainer.BoundPort(), "::1");
+  TContainerClient Client(FContainer.BoundPort(), "::1");
   EXPECT_EQ(FLog.WaitFor(std::string(C::kConnected) + "::1").back(), std::string(C::kConnected) + "::1");
 }
 
@@ -169,7 +169,7 @@ TEST_F(ServerContainerTest, ABusyPortFailsTheSecondContainerAndTheFirstKeepsServ
   const std::string Error =
       ErrorOf([&] { TServerContainer1 Second(FServices, {.Port = FContainer.BoundPort()}); }).Message();
   EXPECT_EQ(Error, "Could not bind socket. Address and port are already in use.");
-  TClient Client(FContainer.BoundPort());
+  TContainerClient Client(FContainer.BoundPort());
   EXPECT_EQ(Client.Call(u"VersaoServidor"), 2);
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 namespace T = TServerMethodsTexts;
 
-class TRecordingLog : public IActivityLogWriter {
+class TMethodsLog : public IActivityLogWriter {
  public:
   void Append(std::string_view Message) noexcept override {
     std::lock_guard Lock(FMutex);
@@ -45,7 +45,7 @@ class ServerMethodsTest : public ::testing::Test {
 
   TTempFolder FFolder;
   TSession FSession;
-  TRecordingLog FLog;
+  TMethodsLog FLog;
   std::string FDataFolder = Folder();
   std::vector<std::string> FCheckedPaths;
   TServerMethodsServices FServices{FLog, [this] { return FDataFolder; }, FSession,
@@ -57,11 +57,11 @@ class ServerMethodsTest : public ::testing::Test {
 };
 
 std::vector<std::string> LoginLines(const std::string& User, std::initializer_list<const char*> Outcome) {
-  std::vector<std::string> Lines{std::string(T::kUserLoggingIn) + '"' + User + '"' + T::kLoggingIn,
-                                 T::kConnected};
-  for (const char* Line : Outcome) Lines.emplace_back(Line);
-  Lines.emplace_back(T::kDisconnected);
-  return Lines;
+  std::vector<std::string> Expected{std::string(T::kUserLoggingIn) + '"' + User + '"' + T::kLoggingIn,
+                                    T::kConnected};
+  for (const char* Line : Outcome) Expected.emplace_back(Line);
+  Expected.emplace_back(T::kDisconnected);
+  return Expected;
 }
 
 TEST_F(ServerMethodsTest, EachLoginOutcomeAnswersAndLogsInOrder) {

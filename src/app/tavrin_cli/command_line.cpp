@@ -18,7 +18,6 @@ constexpr char kVersionFlag[] = "--version";
 constexpr char kVersionHelp[] = "Print the program's version and exit";
 constexpr int kMinPort = 1;
 constexpr int kMaxPort = 65535;
-constexpr char kUnexpectedFailure[] = "unexpected failure";
 
 }  // namespace
 

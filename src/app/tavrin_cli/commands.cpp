@@ -49,13 +49,12 @@ constexpr std::string_view kArguments = " arguments";
 constexpr std::string_view kGiven = " given";
 constexpr std::string_view kNoReturnValue = " gave no return value";
 constexpr std::string_view kAnswered = " answered ";
-constexpr std::string_view kNotWholeNumber = ", not a whole number";
+constexpr std::string_view kNotWholeNumberSuffix = ", not a whole number";
 constexpr std::string_view kNeitherYesNorNo = ", neither 1 nor 0";
 constexpr std::string_view kNoValues = "the reply to %s carried no values";
 constexpr std::string_view kNoSuchTable = "the reply has no table ";
 constexpr std::string_view kForParameter = " for parameter ";
 constexpr std::string_view kLongArgumentLost = "the value of parameter %s did not fit in the request";
-constexpr std::string_view kUnexpectedFailure = "unexpected failure";
 
 std::string Replaced(std::string_view Pattern, const std::string& Value) {
   std::string Text(Pattern);
@@ -245,7 +244,7 @@ std::int64_t ReturnedInteger(TDBXClientConnection& Connection, const TCliRequest
     const auto Value = ReadValue(Connection.ParameterRow(), Type, static_cast<std::int32_t>(i));
     if (const auto Number = IntegerOf(*Value)) return *Number;
     Fail(Request.MethodAlias + std::string(kAnswered) + FormatValue(Type, *Value) + " (" +
-         DataTypeName(Type.DataType()) + ")" + std::string(kNotWholeNumber));
+         DataTypeName(Type.DataType()) + ")" + std::string(kNotWholeNumberSuffix));
   }
   Fail(Request.MethodAlias + std::string(kNoReturnValue));
 }

@@ -36,6 +36,8 @@ namespace tavrin::cli {
 inline constexpr std::string_view kProgramName = "tavrin-cli";
 // Starts every line the program writes to its error stream.
 inline constexpr std::string_view kErrorPrefix = "tavrin-cli: ";
+// What an error that is not the server's or the network's reports.
+inline constexpr std::string_view kUnexpectedFailure = "unexpected failure";
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;

@@ -17,15 +17,13 @@ namespace {
 namespace T = TDBXDataTypes;
 namespace D = TDBXParameterDirections;
 
-constexpr std::int64_t kTextSize = 256;
-constexpr std::int64_t kInt32Size = 4;
 
 constexpr char kClassTable[] = "ClassTable";
 constexpr TDSColumnLayout kClassColumns[] = {
-    {"PackageName", T::WideStringType, kTextSize},
-    {"ClassName", T::WideStringType, kTextSize},
-    {"RoleName", T::WideStringType, kTextSize},
-    {"LifeCycle", T::WideStringType, kTextSize},
+    {"PackageName", T::WideStringType, kTextColumnSize},
+    {"ClassName", T::WideStringType, kTextColumnSize},
+    {"RoleName", T::WideStringType, kTextColumnSize},
+    {"LifeCycle", T::WideStringType, kTextColumnSize},
 };
 namespace ClassColumn {
 enum : std::int32_t { PackageName, ClassName, RoleName, LifeCycle };
@@ -33,26 +31,26 @@ enum : std::int32_t { PackageName, ClassName, RoleName, LifeCycle };
 
 constexpr char kMethodTable[] = "MethodTable";
 constexpr TDSColumnLayout kMethodColumns[] = {
-    {"MethodAlias", T::WideStringType, kTextSize},
-    {"ServerClassName", T::WideStringType, kTextSize},
-    {"MethodName", T::WideStringType, kTextSize},
-    {"RoleName", T::WideStringType, kTextSize},
+    {"MethodAlias", T::WideStringType, kTextColumnSize},
+    {"ServerClassName", T::WideStringType, kTextColumnSize},
+    {"MethodName", T::WideStringType, kTextColumnSize},
+    {"RoleName", T::WideStringType, kTextColumnSize},
 };
 namespace MethodColumn {
 enum : std::int32_t { MethodAlias, ServerClassName, MethodName, RoleName };
 }
 
-constexpr char kParametersTable[] = "MethodParametersTable";
-constexpr TDSColumnLayout kParameterColumns[] = {
-    {"MethodAlias", T::WideStringType, kTextSize},
-    {"ServerClassName", T::WideStringType, kTextSize},
-    {"MethodName", T::WideStringType, kTextSize},
-    {"Name", T::WideStringType, kTextSize},
-    {"ParameterTypeName", T::WideStringType, kTextSize},
-    {"ParameterTypeUnit", T::WideStringType, kTextSize},
-    {"ParameterDirection", T::Int32Type, kInt32Size},
-    {"DBXType", T::Int32Type, kInt32Size},
-    {"DBXParameterDirection", T::Int32Type, kInt32Size},
+constexpr char kMethodParametersTable[] = "MethodParametersTable";
+constexpr TDSColumnLayout kMethodParameterColumns[] = {
+    {"MethodAlias", T::WideStringType, kTextColumnSize},
+    {"ServerClassName", T::WideStringType, kTextColumnSize},
+    {"MethodName", T::WideStringType, kTextColumnSize},
+    {"Name", T::WideStringType, kTextColumnSize},
+    {"ParameterTypeName", T::WideStringType, kTextColumnSize},
+    {"ParameterTypeUnit", T::WideStringType, kTextColumnSize},
+    {"ParameterDirection", T::Int32Type, kInt32ColumnSize},
+    {"DBXType", T::Int32Type, kInt32ColumnSize},
+    {"DBXParameterDirection", T::Int32Type, kInt32ColumnSize},
 };
 // The first three columns are those of the method table.
 namespace ParameterColumn {
@@ -68,15 +66,15 @@ enum : std::int32_t {
 
 constexpr char kPackageTable[] = "PackageTable";
 constexpr TDSColumnLayout kPackageColumns[] = {
-    {"PackageName", T::WideStringType, kTextSize},
+    {"PackageName", T::WideStringType, kTextColumnSize},
 };
 
 constexpr char kConnectionTable[] = "ConnectionTable";
 constexpr TDSColumnLayout kConnectionColumns[] = {
-    {"ConnectionName", T::WideStringType, kTextSize},
-    {"ConnectionProperties", T::WideStringType, kTextSize},
-    {"DriverName", T::WideStringType, kTextSize},
-    {"DriverProperties", T::WideStringType, kTextSize},
+    {"ConnectionName", T::WideStringType, kTextColumnSize},
+    {"ConnectionProperties", T::WideStringType, kTextColumnSize},
+    {"DriverName", T::WideStringType, kTextColumnSize},
+    {"DriverProperties", T::WideStringType, kTextColumnSize},
 };
 
 // JSON member names and texts of the descriptions.
@@ -97,7 +95,7 @@ void AppendMethodRow(TDSMemoryTable& Table, const TDSMethodInfo& Method) {
   throw TDBXError(TDSAdminErrors::kUnsupportedCode, TDSAdminErrors::kRegistryFixed);
 }
 
-TDSClassDeclaration BuildDeclaration() {
+TDSClassDeclaration BuildAdminDeclaration() {
   using namespace declare;
   const TDeclaredType Reader = OfClass("TDBXReader");
   const TDeclaredType JsonArray = OfClass("TJSONArray");
@@ -142,7 +140,7 @@ TDSClassDeclaration BuildDeclaration() {
 }  // namespace
 
 const TDSClassDeclaration& DSAdminDeclaration() {
-  static const TDSClassDeclaration Declaration = BuildDeclaration();
+  static const TDSClassDeclaration Declaration = BuildAdminDeclaration();
   return Declaration;
 }
 
@@ -237,7 +235,7 @@ std::shared_ptr<TDBXReader> DSAdmin::GetServerMethods() const {
 }
 
 std::shared_ptr<TDBXReader> DSAdmin::GetServerMethodParameters() const {
-  auto Table = std::make_shared<TDSMemoryTable>(kParametersTable, kParameterColumns);
+  auto Table = std::make_shared<TDSMemoryTable>(kMethodParametersTable, kMethodParameterColumns);
   for (const TDSMethodInfo* Method : Methods().MethodList()) {
     // The result comes last, in a row without a name.
     for (const TDSParameterDescription& Parameter : DescribeParameters(*Method->Declaration)) {

@@ -25,6 +25,10 @@
 namespace tavrin {
 
 // One column of a table layout.
+// Sizes the built-in tables give their text and 32-bit integer columns.
+inline constexpr std::int64_t kTextColumnSize = 256;
+inline constexpr std::int64_t kInt32ColumnSize = 4;
+
 struct TDSColumnLayout {
   std::string_view Name;
   std::int32_t DataType = TDBXDataTypes::UnknownType;

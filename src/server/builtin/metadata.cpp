@@ -17,8 +17,6 @@ namespace {
 namespace T = TDBXDataTypes;
 namespace D = TDBXParameterDirections;
 
-constexpr std::int64_t kTextSize = 256;
-constexpr std::int64_t kInt32Size = 4;
 constexpr std::int64_t kInt64Size = 8;
 constexpr std::int64_t kBooleanSize = 1;
 constexpr bool kNullable = true;
@@ -26,28 +24,28 @@ constexpr bool kHidden = true;
 
 constexpr char kProceduresTable[] = "ProceduresTable";
 constexpr TDSColumnLayout kProcedureColumns[] = {
-    {"CatalogName", T::WideStringType, kTextSize, "Catalog Name", kNullable},
-    {"SchemaName", T::WideStringType, kTextSize, "Schema Name", kNullable},
-    {"ProcedureName", T::WideStringType, kTextSize, "Procedure Name", kNullable},
-    {"ProcedureType", T::WideStringType, kTextSize, "Procedure Type", kNullable},
+    {"CatalogName", T::WideStringType, kTextColumnSize, "Catalog Name", kNullable},
+    {"SchemaName", T::WideStringType, kTextColumnSize, "Schema Name", kNullable},
+    {"ProcedureName", T::WideStringType, kTextColumnSize, "Procedure Name", kNullable},
+    {"ProcedureType", T::WideStringType, kTextColumnSize, "Procedure Type", kNullable},
 };
 namespace ProcedureColumn {
 enum : std::int32_t { CatalogName, SchemaName, ProcedureName, ProcedureType };
 }
 
-constexpr char kParametersTable[] = "ProcedureParameters";
-constexpr TDSColumnLayout kParameterColumns[] = {
-    {"CatalogName", T::WideStringType, kTextSize, "Catalog Name", kNullable},
-    {"SchemaName", T::WideStringType, kTextSize, "Schema Name", kNullable},
-    {"ProcedureName", T::WideStringType, kTextSize, "Procedure Name", kNullable},
-    {"ParameterName", T::WideStringType, kTextSize, "Parameter Name", kNullable},
-    {"ParameterMode", T::WideStringType, kTextSize, "Parameter Mode", kNullable},
-    {"TypeName", T::WideStringType, kTextSize, "Type Name", kNullable},
+constexpr char kProcedureParametersTable[] = "ProcedureParameters";
+constexpr TDSColumnLayout kProcedureParameterColumns[] = {
+    {"CatalogName", T::WideStringType, kTextColumnSize, "Catalog Name", kNullable},
+    {"SchemaName", T::WideStringType, kTextColumnSize, "Schema Name", kNullable},
+    {"ProcedureName", T::WideStringType, kTextColumnSize, "Procedure Name", kNullable},
+    {"ParameterName", T::WideStringType, kTextColumnSize, "Parameter Name", kNullable},
+    {"ParameterMode", T::WideStringType, kTextColumnSize, "Parameter Mode", kNullable},
+    {"TypeName", T::WideStringType, kTextColumnSize, "Type Name", kNullable},
     {"Precision", T::Int64Type, kInt64Size, "Precision", kNullable},
-    {"Scale", T::Int32Type, kInt32Size, "Scale", kNullable},
-    {"Ordinal", T::Int32Type, kInt32Size, "Ordinal", kNullable},
+    {"Scale", T::Int32Type, kInt32ColumnSize, "Scale", kNullable},
+    {"Ordinal", T::Int32Type, kInt32ColumnSize, "Ordinal", kNullable},
     {"IsNullable", T::BooleanType, kBooleanSize, "Nullable", kNullable},
-    {"DbxDataType", T::Int32Type, kInt32Size, "DbxType", false, kHidden},
+    {"DbxDataType", T::Int32Type, kInt32ColumnSize, "DbxType", false, kHidden},
     {"IsFixedLength", T::BooleanType, kBooleanSize, "Fixed Length", false, kHidden},
     {"IsUnicode", T::BooleanType, kBooleanSize, "Unicode", false, kHidden},
     {"IsLong", T::BooleanType, kBooleanSize, "Long", false, kHidden},
@@ -122,7 +120,7 @@ void AppendProcedureColumns(TDSMemoryTable& Table, const TDSMethodInfo& Method) 
   Table.SetText(ProcedureColumn::ProcedureName, Method.MethodAlias);
 }
 
-TDSClassDeclaration BuildDeclaration() {
+TDSClassDeclaration BuildMetadataDeclaration() {
   using namespace declare;
   const TDeclaredType Reader = OfClass("TDBXReader");
   TDSClassDeclaration Class;
@@ -144,7 +142,7 @@ TDSClassDeclaration BuildDeclaration() {
 }  // namespace
 
 const TDSClassDeclaration& DSMetadataDeclaration() {
-  static const TDSClassDeclaration Declaration = BuildDeclaration();
+  static const TDSClassDeclaration Declaration = BuildMetadataDeclaration();
   return Declaration;
 }
 
@@ -166,7 +164,7 @@ std::shared_ptr<TDBXReader> DSMetadata::GetProcedures(const std::u16string& Proc
 
 std::shared_ptr<TDBXReader> DSMetadata::GetProcedureParameters(const std::u16string& ProcedureNamePattern) const {
   const std::string Pattern = ToUtf8(ProcedureNamePattern);
-  auto Table = std::make_shared<TDSMemoryTable>(kParametersTable, kParameterColumns);
+  auto Table = std::make_shared<TDSMemoryTable>(kProcedureParametersTable, kProcedureParameterColumns);
   for (const TDSMethodInfo* Method : Methods().MethodList()) {
     if (Method->MethodAlias.find(Pattern) == std::string::npos) continue;
     std::int32_t Ordinal = 0;

@@ -12,18 +12,6 @@ namespace {
 // Characters before the keyword's "c" must leave more than this many.
 constexpr std::size_t kMinCallTextAfterKeyword = 5;
 
-bool IsBlank(char16_t C) { return C == u' ' || C == u'\t' || C == u'\r' || C == u'\n'; }
-
-char16_t AsciiLower(char16_t C) { return (C >= u'A' && C <= u'Z') ? static_cast<char16_t>(C + 32) : C; }
-
-bool SameTextIgnoringCase(std::u16string_view A, std::u16string_view B) {
-  if (A.size() != B.size()) return false;
-  for (std::size_t i = 0; i < A.size(); ++i) {
-    if (AsciiLower(A[i]) != AsciiLower(B[i])) return false;
-  }
-  return true;
-}
-
 bool IsServerMethodType(std::u16string_view Type) {
   return SameTextIgnoringCase(Type, TDSCommandTypes::kServerMethod);
 }

@@ -26,15 +26,6 @@ bool IsOutward(std::int32_t Direction) {
          Direction == TDBXParameterDirections::ReturnParameter;
 }
 
-bool SameTextIgnoringCase(std::u16string_view A, std::u16string_view B) {
-  const auto Lower = [](char16_t C) { return (C >= u'A' && C <= u'Z') ? static_cast<char16_t>(C - u'A' + u'a') : C; };
-  if (A.size() != B.size()) return false;
-  for (std::size_t i = 0; i < A.size(); ++i) {
-    if (Lower(A[i]) != Lower(B[i])) return false;
-  }
-  return true;
-}
-
 [[noreturn]] void RaiseBadLiteral(const TDBXParameter& Parameter) {
   throw TDBXError(TDSServerMethodErrors::kLiteralCode, TDSServerMethodErrors::kBadLiteral + Parameter.Name());
 }

@@ -2,9 +2,10 @@
 
 namespace tavrin {
 
+bool IsBlank(char16_t C) { return C == u' ' || C == u'\t' || C == u'\r' || C == u'\n'; }
+
 namespace {
 
-bool IsBlank(char16_t C) { return C == u' ' || C == u'\t' || C == u'\r' || C == u'\n'; }
 bool IsDigit(char16_t C) { return C >= u'0' && C <= u'9'; }
 // Letters beyond ASCII count as letters, so names with accents stay one identifier.
 bool IsLetter(char16_t C) {

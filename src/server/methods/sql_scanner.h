@@ -11,6 +11,9 @@
 
 namespace tavrin {
 
+// Blanks, tabs, carriage returns and line feeds: what separates the words of a command text.
+bool IsBlank(char16_t C);
+
 enum class TDBXSqlToken {
   End,         // no characters left
   Identifier,  // letters, digits, '_' from a letter or '_'; or a quoted name

@@ -28,7 +28,7 @@ constexpr char kTableReply[] =
     R"(["ID",6,0,0,0,0,0,0],["NOME",26,0,0,0,0,0,0]]}]}]})";
 constexpr char kDataStart[] = R"({"data":[)";
 
-std::string Bytes(const std::vector<std::uint8_t>& Raw) { return {Raw.begin(), Raw.end()}; }
+std::string AsText(const std::vector<std::uint8_t>& Raw) { return {Raw.begin(), Raw.end()}; }
 
 std::string NextRequest(int RowHandle) {
   return R"({"method":"next","params":[)" + std::to_string(RowHandle) + ",0,0]}";
@@ -120,7 +120,7 @@ TEST(ResultTableBlocks, SmallAndEmptyTablesComeInOneLastBlock) {
   TTableChain Small(std::make_shared<TFakeReader>(3, 1));
   EXPECT_EQ(Small.Serve(kExecuteHandle0),
             kTableReply + std::string(kDataStart) + "-12," +
-                Bytes(Hex("61 01 21 62  61 02 21 63  61 03 21 64")) + "]}");
+                AsText(Hex("61 01 21 62  61 02 21 63  61 03 21 64")) + "]}");
 
   TTableChain Empty(std::make_shared<TFakeReader>(0, 1));
   const std::string EmptyReply = kTableReply + std::string(R"({"data":[0]})");
@@ -177,7 +177,7 @@ TEST(ResultTableLongValues, TheRestOfAValueThatDidNotFitComesByMoreBlob) {
   ASSERT_GT(Block.Count, 0);
   // ID, then the name with header 0x50: the inline part, more to fetch.
   ASSERT_GT(Block.Bytes.size(), 5u);
-  EXPECT_EQ(Bytes(Hex("61 01 50")), Block.Bytes.substr(0, 3));
+  EXPECT_EQ(AsText(Hex("61 01 50")), Block.Bytes.substr(0, 3));
   std::string Name = Block.Bytes.substr(5);
 
   const std::string MoreBlob = R"({"method":"more_blob","params":[0,1,0,1,false,1]})";
@@ -199,9 +199,9 @@ TEST(ResultTableReceived, ATableSentAsParameterIsReadBlockByBlockAndClosed) {
   const std::string Request =
       R"({"method":"execute","params":[{"handle":[0]},{"table":[{"fields":[0,false,5,0,true]},)"
       R"({"columns":[2,["ID",6,0,0,0,0,1,1],["NOME",26,0,0,0,0,1,1]]}]}{"data":[6,)" +
-      Bytes(Hex("61 01 23 61 6E 61")) + "]}]}";
+      AsText(Hex("61 01 23 61 6E 61")) + "]}]}";
   c.Channel.Feed(Request);
-  c.Channel.Feed(R"({"data":[-5,)" + Bytes(Hex("61 02 22 62 6F")) + "]}");
+  c.Channel.Feed(R"({"data":[-5,)" + AsText(Hex("61 02 22 62 6F")) + "]}");
   EXPECT_TRUE(c.Handler->HandleNonBlockingProtocol());
   EXPECT_EQ(c.Server->ReceivedRows,
             (std::vector<std::pair<std::int32_t, std::u16string>>{{1, u"ana"}, {2, u"bo"}}));
