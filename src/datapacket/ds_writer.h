@@ -43,6 +43,7 @@
 #include "datapacket/column_descriptor.h"
 #include "datapacket/packet_layout.h"
 #include "datapacket/packet_metadata.h"
+#include "datapacket/packet_status.h"
 
 namespace tavrin {
 
