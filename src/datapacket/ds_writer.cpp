@@ -1,0 +1,313 @@
+#include "datapacket/ds_writer.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "datapacket/ds_base.h"
+#include "datapacket/packet_status.h"
+#include "datapacket/packet_xml.h"
+#include "datapacket/type_word.h"
+
+namespace tavrin {
+namespace {
+
+namespace S = TDSStatus;
+
+constexpr std::size_t kAwaitingStatus = std::numeric_limits<std::size_t>::max();
+// What each part takes in the metadata section (packet_metadata.h).
+constexpr std::size_t kLevelBytes = 2 + 2;              // column count, attribute count
+constexpr std::size_t kColumnBytes = 1 + 4 + 2 + 2;     // name length, type word, bits, attribute count
+constexpr std::size_t kAttributeBytes = 1 + 4 + 4;      // name length, type word, value length
+constexpr std::size_t kNestedCountBytes = 4 + 4;        // a nested table value's row count and length
+constexpr std::size_t kMaxVarLengthBytes = 5;
+
+// Descriptors a column's type word says follow beneath it.
+std::uint32_t Beneath(std::uint32_t TypeWord) {
+  if ((TypeWord & TTypeWord::Composite) == 0) return 0;
+  return BaseTypeOf(TypeWord) == TPacketType::ArrayOf ? 1 : SizeOf(TypeWord);
+}
+
+}  // namespace
+
+TDSWriter::TDSWriter() = default;
+TDSWriter::~TDSWriter() = default;
+
+std::uint16_t TDSWriter::BeginPacket(std::int32_t Version, std::int32_t DescriptorCount) {
+  if (Version != 1 && Version != 3) return S::BadPacketVersion;
+  if (DescriptorCount < 1 || static_cast<std::uint32_t>(DescriptorCount) > TPacketLimits::kMaxDescriptors)
+    return S::BadDescriptorCount;
+  FBegun = true;
+  FVersion = static_cast<std::uint16_t>(Version);
+  FDescriptorCount = static_cast<std::uint32_t>(DescriptorCount);
+  FDescriptorsPut = 0;
+  FMetadataBytes = kLevelBytes;
+  FTop = TPacketLevel{};
+  FMeta.assign(1, TMetaFrame{&FTop, nullptr, FDescriptorCount});
+  FLastColumn = nullptr;
+  FLaidOut = false;
+  FRows.clear();
+  FRowFrames.clear();
+  return S::Ok;
+}
+
+void TDSWriter::PopCompleteMembers() {
+  while (FMeta.size() > 1 && FMeta.back().Level == nullptr && FMeta.back().Left == 0) FMeta.pop_back();
+}
+
+std::uint16_t TDSWriter::PutColumnDescriptor(std::span<const std::uint8_t, kColumnDescriptorSize> Descriptor) {
+  if (!FBegun) return S::NoPacket;
+  TColumnDescriptorParts Parts = ReadColumnDescriptor(Descriptor);
+  if (Parts.Name.empty()) return S::BadColumnName;
+  if (const auto Status = CheckColumnType(Parts.TypeWord); Status != S::Ok) return Status;
+  if ((Parts.AttributeBits & ~TColumnBits::All) != 0) return S::BadColumnBits;
+  if (FDescriptorsPut == FDescriptorCount || FLaidOut) return S::TooManyDescriptors;
+  PopCompleteMembers();
+  const std::uint32_t Below = Beneath(Parts.TypeWord);
+  for (const auto& f : FMeta) {
+    if (f.Level == nullptr) continue;
+    if (f.Left == 0) return S::NestedNotClosed;
+    // What the column claims beneath it must fit every level around it.
+    if (f.Left - 1 < Below) return S::TooManyDescriptors;
+  }
+  const bool IsComposite = (Parts.TypeWord & TTypeWord::Composite) != 0;
+  if (IsComposite && FMeta.size() > static_cast<std::size_t>(TPacketLimits::kMaxNesting)) return S::NestedTooDeep;
+  const bool IsTable = IsComposite && BaseTypeOf(Parts.TypeWord) == TPacketType::Table;
+  const std::size_t Bytes = kColumnBytes + Parts.Name.size() + (IsTable ? kLevelBytes : 0);
+  if (FMetadataBytes + Bytes > TPacketLimits::kMaxMetadataBytes) return S::MetadataTooLarge;
+
+  TPacketColumn Column;
+  Column.Name = std::move(Parts.Name);
+  Column.TypeWord = Parts.TypeWord;
+  Column.AttributeBits = Parts.AttributeBits;
+  TMetaFrame& Container = FMeta.back();
+  std::vector<TPacketColumn>& Into = Container.Level != nullptr ? Container.Level->Columns : Container.Column->Children;
+  Into.push_back(std::move(Column));
+  FLastColumn = &Into.back();
+  if (Container.Level == nullptr) --Container.Left;
+  for (auto& f : FMeta)
+    if (f.Level != nullptr) --f.Left;
+  ++FDescriptorsPut;
+  FMetadataBytes += Bytes;
+  if (IsTable) {
+    FLastColumn->Nested = std::make_unique<TPacketLevel>();
+    FMeta.push_back(TMetaFrame{FLastColumn->Nested.get(), FLastColumn, Below});
+  } else if (IsComposite) {
+    FMeta.push_back(TMetaFrame{nullptr, FLastColumn, Below});
+  }
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::PutAttribute(std::int32_t Area, std::optional<std::string_view> Name,
+                                      std::uint32_t TypeWord, std::uint32_t Length, const void* Value) {
+  if (!FBegun) return S::NoPacket;
+  if (Area != TAttributeArea::Column && Area != TAttributeArea::DataSet) return S::BadAttributeArea;
+  if (!Name) {
+    if (Area != TAttributeArea::DataSet) return S::BadAttributeName;
+    PopCompleteMembers();
+    const TMetaFrame& Innermost = FMeta.back();
+    if (Innermost.Level == nullptr) return S::ChildrenMissing;
+    if (FMeta.size() == 1) return S::NoNestedToClose;
+    if (Innermost.Left > 0) return S::DescriptorsMissing;
+    FMeta.pop_back();
+    return S::Ok;
+  }
+  if (Name->empty() || Name->size() > TPacketLimits::kMaxAttributeName) return S::BadAttributeName;
+  if (Length > TPacketLimits::kMaxAttributeBytes) return S::ValueTooLong;
+  if (Length > 0 && Value == nullptr) return S::InvalidArgument;
+  const std::span<const std::uint8_t> Bytes(static_cast<const std::uint8_t*>(Value), Length);
+  if (const auto Status = CheckAttributeValue(TypeWord, Bytes); Status != S::Ok) return Status;
+  std::vector<TPacketAttribute>* Into = nullptr;
+  if (Area == TAttributeArea::Column) {
+    if (FLastColumn == nullptr) return S::AttributeBeforeColumn;
+    Into = &FLastColumn->Attributes;
+  } else {
+    const auto Level = std::find_if(FMeta.rbegin(), FMeta.rend(), [](const TMetaFrame& f) { return f.Level != nullptr; });
+    Into = &Level->Level->Attributes;
+  }
+  if (Into->size() >= TPacketLimits::kMaxAttributes) return S::TooManyAttributes;
+  const std::size_t Size = kAttributeBytes + Name->size() + Length;
+  if (FMetadataBytes + Size > TPacketLimits::kMaxMetadataBytes) return S::MetadataTooLarge;
+  Into->push_back(TPacketAttribute{std::string(*Name), TypeWord, {Bytes.begin(), Bytes.end()}});
+  FMetadataBytes += Size;
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::MetadataStatus() {
+  PopCompleteMembers();
+  if (FMeta.size() == 1 && FDescriptorsPut == FDescriptorCount) return S::Ok;
+  const TMetaFrame& Innermost = FMeta.back();
+  if (Innermost.Level == nullptr) return S::ChildrenMissing;
+  if (FMeta.size() > 1 && Innermost.Left == 0) return S::NestedNotClosed;
+  return S::DescriptorsMissing;
+}
+
+std::uint16_t TDSWriter::StartRows() {
+  if (FLaidOut) return S::Ok;
+  if (const auto Status = MetadataStatus(); Status != S::Ok) return Status;
+  if (const auto Status = LayOutRows(FTop); Status != S::Ok) return Status;
+  FLaidOut = true;
+  FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::Grow(std::size_t Bytes) const {
+  const std::size_t Used = TPacketHeader::Size + FMetadataBytes + FRows.size();
+  return Bytes > TPacketLimits::kMaxPacketBytes - Used ? S::PacketTooLarge : S::Ok;
+}
+
+std::uint16_t TDSWriter::PutColumnValue(const TRowFrame& Frame, const TPacketColumn& Column, std::uint16_t Status,
+                                        std::uint32_t Length, const std::uint8_t* Data, bool& NestedRowsFollow) {
+  switch (Status) {
+    case TPutValue::Null:
+    case TPutValue::Unchanged:
+      if (Status == TPutValue::Unchanged && Frame.Status != TRowStatus::Modified) return S::UnchangedOutsideModified;
+      if (Grow(1) != S::Ok) return S::PacketTooLarge;
+      FRows.push_back(Status == TPutValue::Null ? TValueMarker::Null : TValueMarker::Unchanged);
+      return S::Ok;
+    case TPutValue::Value:
+      break;
+    default:
+      return S::BadValueStatus;
+  }
+  if (Length > 0 && Data == nullptr) return S::InvalidArgument;
+  if (Column.IsTable()) {
+    if (Length != 4) return S::BadTableValue;
+    const auto Word = static_cast<std::uint32_t>(LoadLE(Data, 4));
+    if (Word != TPutValue::TableOnDemand && Word != TPutValue::TableRowsFollow) return S::BadTableValue;
+    if (Grow(1 + kNestedCountBytes) != S::Ok) return S::PacketTooLarge;
+    if (Word == TPutValue::TableOnDemand) {
+      FRows.push_back(TValueMarker::OnDemand);
+      return S::Ok;
+    }
+    FRows.push_back(TValueMarker::Value);
+    AppendLE(FRows, 0, kNestedCountBytes);  // filled in by EndNestedRows
+    NestedRowsFollow = true;
+    return S::Ok;
+  }
+  if (Column.IsComposite()) {
+    if (Length != 0) return S::BadValueSize;
+    if (Grow(1) != S::Ok) return S::PacketTooLarge;
+    FRows.push_back(TValueMarker::Value);
+    return S::Ok;
+  }
+  if (Column.IsBlob() && Length == TPutValue::BlobOnDemandLength) {
+    if (Grow(1 + 4) != S::Ok) return S::PacketTooLarge;
+    FRows.push_back(TValueMarker::OnDemand);
+    FRows.insert(FRows.end(), Data, Data + 4);
+    return S::Ok;
+  }
+  if (Column.IsVarying()) {
+    if (Length > TPacketLimits::kMaxValueBytes) return S::ValueTooLong;
+    if (Grow(1 + kMaxVarLengthBytes + Length) != S::Ok) return S::PacketTooLarge;
+    FRows.push_back(TValueMarker::Value);
+    AppendVarLength(FRows, Length);
+  } else {
+    if (Length != Column.Size()) return S::BadValueSize;
+    if (Grow(1 + Length) != S::Ok) return S::PacketTooLarge;
+    FRows.push_back(TValueMarker::Value);
+  }
+  if (Length > 0) FRows.insert(FRows.end(), Data, Data + Length);
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::PutValue(std::uint16_t Status, std::uint32_t Length, const void* Data) {
+  if (!FBegun) return S::NoPacket;
+  if (const auto Started = StartRows(); Started != S::Ok) return Started;
+  const auto* Bytes = static_cast<const std::uint8_t*>(Data);
+  TRowFrame& Frame = FRowFrames.back();
+  if (Frame.Slot == kAwaitingStatus) {
+    if (Status != TPutValue::Value || Length != 1 || Bytes == nullptr || Bytes[0] > kLastRowStatus)
+      return S::BadRowStatus;
+    const auto RowStatus = static_cast<TRowStatus>(Bytes[0]);
+    if (RowStatus == TRowStatus::Modified && !Frame.AfterOriginal) return S::ModifiedWithoutOriginal;
+    if (Grow(1) != S::Ok) return S::PacketTooLarge;
+    FRows.push_back(Bytes[0]);
+    Frame.Status = RowStatus;
+    Frame.Slot = 0;
+    return S::Ok;
+  }
+  const TPacketColumn& Column = *Frame.Level->Slots[Frame.Slot];
+  bool NestedRowsFollow = false;
+  if (const auto Put = PutColumnValue(Frame, Column, Status, Length, Bytes, NestedRowsFollow); Put != S::Ok)
+    return Put;
+  if (++Frame.Slot == Frame.Level->Slots.size()) {
+    Frame.Slot = kAwaitingStatus;
+    ++Frame.Rows;
+    Frame.AfterOriginal = Frame.Status == TRowStatus::Unmodified;
+  }
+  if (NestedRowsFollow) {
+    TRowFrame Nested;
+    Nested.Level = Column.Nested.get();
+    Nested.Slot = kAwaitingStatus;
+    Nested.CountAt = FRows.size() - kNestedCountBytes;
+    FRowFrames.push_back(Nested);
+  }
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::EndNestedRows() {
+  if (!FBegun) return S::NoPacket;
+  if (FRowFrames.size() < 2) return S::NoNestedRows;
+  const TRowFrame& Frame = FRowFrames.back();
+  if (Frame.Slot != kAwaitingStatus) return S::RowIncomplete;
+  const std::size_t RowsStart = Frame.CountAt + kNestedCountBytes;
+  StoreLE(FRows.data() + Frame.CountAt, Frame.Rows, 4);
+  StoreLE(FRows.data() + Frame.CountAt + 4, FRows.size() - RowsStart, 4);
+  FRowFrames.pop_back();
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::ResetRows() {
+  if (!FBegun) return S::NoPacket;
+  FRows.clear();
+  if (FLaidOut) FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
+  if (!FBegun) return S::NoPacket;
+  if (const auto Status = StartRows(); Status != S::Ok) return Status;
+  if (FRowFrames.size() != 1 || FRowFrames.front().Slot != kAwaitingStatus) return S::RowIncomplete;
+  std::vector<std::uint8_t> Out;
+  Out.reserve(TPacketHeader::Size + FMetadataBytes + FRows.size());
+  Out.insert(Out.end(), std::begin(TPacketHeader::Magic), std::end(TPacketHeader::Magic));
+  Out.push_back(TPacketHeader::LayoutVersion);
+  Out.push_back(0);
+  AppendLE(Out, FVersion, 2);
+  AppendLE(Out, FDescriptorCount, 4);
+  AppendLE(Out, 0, 4);  // the metadata's length, known once it is written
+  AppendLE(Out, FRowFrames.front().Rows, 4);
+  AppendLevel(Out, FTop);
+  StoreLE(Out.data() + TPacketHeader::MetadataLengthOffset, Out.size() - TPacketHeader::Size, 4);
+  Out.insert(Out.end(), FRows.begin(), FRows.end());
+  if (FOutputMode == TOutputMode::Binary) {
+    Packet = std::move(Out);
+    return S::Ok;
+  }
+  const TDSBase Base(std::move(Out));
+  const std::string Xml =
+      PacketXml(Base, FOutputMode == TOutputMode::Xml ? TXmlCharacters::Ascii : TXmlCharacters::Utf8);
+  Packet.assign(Xml.begin(), Xml.end());
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::SetOutputMode(std::int32_t Mode) {
+  if (Mode != TOutputMode::Binary && Mode != TOutputMode::Xml && Mode != TOutputMode::XmlUtf8) return S::BadOutputMode;
+  FOutputMode = Mode;
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::GetStatusText(std::uint16_t Status, std::span<char> Buffer) const {
+  if (Buffer.empty()) return S::InvalidArgument;
+  const std::string Text = DSStatusText(Status);
+  const std::size_t Length = std::min(Text.size(), Buffer.size() - 1);
+  std::copy_n(Text.begin(), Length, Buffer.begin());
+  Buffer[Length] = '\0';
+  return S::Ok;
+}
+
+void TDSWriter::Check(std::uint16_t Status) const {
+  if (Status != S::Ok) throw EDSWriter(DSStatusText(Status), Status);
+}
+
+}  // namespace tavrin
