@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "datapacket/column_descriptor.h"
-#include "datapacket/ds_base.h"
-#include "datapacket/ds_cursor.h"
-#include "datapacket/ds_writer.h"
+#include "datapacket/base.h"
+#include "datapacket/cursor.h"
+#include "datapacket/writer.h"
 #include "datapacket/packet_values.h"
 #include "datapacket/packet_xml.h"
 #include "fuzz_input.h"

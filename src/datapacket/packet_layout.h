@@ -93,6 +93,13 @@ inline std::uint64_t LoadLE(const std::uint8_t* In, std::size_t Bytes) {
   return Value;
 }
 
+// The signed value of the Bytes-byte two's-complement number held in Value.
+inline std::int64_t SignExtend(std::uint64_t Value, std::size_t Bytes) {
+  if (Bytes >= 8) return static_cast<std::int64_t>(Value);
+  const std::uint64_t Sign = std::uint64_t{1} << (8 * Bytes - 1);
+  return static_cast<std::int64_t>((Value ^ Sign) - Sign);
+}
+
 // A length as 7-bit groups, least significant first, the high bit set on every byte
 // but the last: below 128 it takes one byte.
 inline void AppendVarLength(std::vector<std::uint8_t>& Out, std::uint32_t Value) {

@@ -17,12 +17,6 @@ namespace T = TPacketType;
 
 constexpr char kFieldNameAttribute[] = "FIELDNAME";
 
-std::int64_t SignExtend(std::uint64_t Value, std::size_t Bytes) {
-  if (Bytes >= 8) return static_cast<std::int64_t>(Value);
-  const std::uint64_t Sign = std::uint64_t{1} << (8 * Bytes - 1);
-  return static_cast<std::int64_t>((Value ^ Sign) - Sign);
-}
-
 // The fixed value of an attribute of the given base type and one of the sizes; empty
 // when it is of another kind.
 std::span<const std::uint8_t> FixedValue(const TPacketAttribute& Attribute, std::uint32_t Base,

@@ -120,12 +120,6 @@ std::string NumberText(Number Value) {
   return std::string(Digits, End);
 }
 
-std::int64_t SignExtend(std::uint64_t Value, std::size_t Bytes) {
-  if (Bytes >= 8) return static_cast<std::int64_t>(Value);
-  const std::uint64_t Sign = std::uint64_t{1} << (8 * Bytes - 1);
-  return static_cast<std::int64_t>((Value ^ Sign) - Sign);
-}
-
 }  // namespace
 
 TFixedValue IntegerValue(std::int64_t Value, std::uint32_t Size) {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "datapacket/column_descriptor.h"
-#include "datapacket/ds_base.h"
-#include "datapacket/ds_cursor.h"
+#include "datapacket/base.h"
+#include "datapacket/cursor.h"
 #include "datapacket/packet_layout.h"
 #include "datapacket/packet_values.h"
 #include "datapacket/utf8_scan.h"

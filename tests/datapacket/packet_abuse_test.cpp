@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "datapacket/ds_base.h"
+#include "datapacket/base.h"
 #include "datapacket/packet_fixtures.h"
 #include "vocabulary/dbx_error.h"
 

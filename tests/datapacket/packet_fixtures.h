@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "datapacket/column_descriptor.h"
-#include "datapacket/ds_writer.h"
+#include "datapacket/writer.h"
 #include "datapacket/packet_metadata.h"
 #include "datapacket/packet_values.h"
 #include "datapacket/type_word.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "datapacket/column_descriptor.h"
-#include "datapacket/ds_base.h"
+#include "datapacket/base.h"
 #include "datapacket/packet_fixtures.h"
 #include "datapacket/packet_status.h"
 #include "datapacket/type_word.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "datapacket/ds_base.h"
-#include "datapacket/ds_cursor.h"
+#include "datapacket/base.h"
+#include "datapacket/cursor.h"
 #include "datapacket/packet_fixtures.h"
 
 namespace tavrin {

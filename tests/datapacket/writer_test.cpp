@@ -7,7 +7,7 @@
 #include <functional>
 #include <set>
 
-#include "datapacket/ds_base.h"
+#include "datapacket/base.h"
 #include "datapacket/packet_fixtures.h"
 #include "datapacket/packet_status.h"
 

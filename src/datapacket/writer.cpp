@@ -1,9 +1,9 @@
-#include "datapacket/ds_writer.h"
+#include "datapacket/writer.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "datapacket/ds_base.h"
+#include "datapacket/base.h"
 #include "datapacket/packet_status.h"
 #include "datapacket/packet_xml.h"
 #include "datapacket/type_word.h"

@@ -20,7 +20,7 @@
 #include <span>
 #include <vector>
 
-#include "datapacket/ds_base.h"
+#include "datapacket/base.h"
 #include "datapacket/row_codec.h"
 
 namespace tavrin {

@@ -1,4 +1,4 @@
-#include "datapacket/ds_base.h"
+#include "datapacket/base.h"
 
 #include <algorithm>
 #include <string>

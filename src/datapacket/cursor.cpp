@@ -1,4 +1,4 @@
-#include "datapacket/ds_cursor.h"
+#include "datapacket/cursor.h"
 
 #include <stdexcept>
 
