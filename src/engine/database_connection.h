@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/sqlite_connection.h"
 #include "engine/statement_cache.h"
@@ -48,11 +49,19 @@ class TDatabaseConnection {
   TSqliteConnection& Sqlite() { return FSqlite; }
   const TTableGuard& Guard() const { return FGuard; }
 
-  // Brings the guard up to date with Session's passwords and with the database's list
-  // of protected tables; when what is locked changed, the kept statements are
-  // finalized and Generation moves on. Raises EDatabaseError when the database cannot
-  // be read.
-  void RefreshGuard(const TSession& Session);
+  // Before a statement is taken: loads the guard again when Session's passwords changed
+  // since it was loaded (or it never was). Raises EDatabaseError when the database
+  // cannot be read.
+  void RefreshPasswords(const TSession& Session);
+  // While a statement of this connection is being read (after its first step), which
+  // is when it has the database as it reads it: true when the guard fits that database;
+  // otherwise the guard is loaded again, the kept statements are finalized, Generation
+  // moves on, and false says to prepare and run the statement again before any of its
+  // rows is used. Raises EDatabaseError when the list cannot be read.
+  bool GuardFitsRead();
+  // Before a statement that may write: the guard brought up to date with the database as
+  // it is now. Raises EDatabaseError when the database cannot be read.
+  void RefreshBeforeWrite();
   std::uint64_t Generation() const { return FGeneration; }
 
   // A statement for Sql (one statement, followed by nothing but blanks and comments):
@@ -68,6 +77,12 @@ class TDatabaseConnection {
   void NoteFailure();
 
  private:
+  // Loads the guard with FPasswords; true when what is locked changed.
+  bool LoadGuard();
+  // The database's change counter as the connection saw it when its current (or last)
+  // read began.
+  std::int64_t SeenVersion();
+
   std::mutex FUse;  // held by the user around every call but the identity's
   const std::string FFile;
   const platform::TFileIdentity FIdentity;
@@ -76,10 +91,12 @@ class TDatabaseConnection {
   TSqliteConnection FSqlite;
   TTableGuard FGuard{FSqlite};
   TStatementCache FStatements;
+  TSqliteStatement FReadProbe;  // a statement that only reads, to begin a read before a write
   std::uint64_t FGeneration = 0;
   bool FGuardLoaded = false;
-  std::uint64_t FPasswordsVersion = 0;  // the session's, when the guard was loaded
-  std::int64_t FDataVersion = 0;        // the database's, when the guard was loaded
+  std::vector<std::string> FPasswords;  // the session's, as the guard was last loaded
+  std::uint64_t FPasswordsVersion = 0;  // and their version
+  std::int64_t FFitsVersion = -1;       // the database's change counter the guard fits; -1: none
 };
 
 }  // namespace tavrin

@@ -23,6 +23,7 @@ inline constexpr char kOneStatement[] = "only one statement may be run at a time
 inline constexpr char kNoResultSet[] = "The statement returns no rows";
 inline constexpr char kUnnamedParameter[] = "Parameters must be named (:name)";
 inline constexpr char kNoParameterValue[] = "No value for parameter: ";       // + the name
+inline constexpr char kGuardUnsettled[] = "Statement failed: the list of protected tables kept changing";
 }  // namespace TDatabaseMessages
 
 }  // namespace tavrin

@@ -144,6 +144,8 @@ class TQuery : public TFieldsDataSet {
   std::string FDatabaseName;
   TQuerySQL FSQL{*this};
   TQueryParams FParams;
+  std::string FParsedText;                // the last statement whose parameters were parsed
+  std::vector<std::string> FParsedNames;  // and their names
   TDataSetNotifyEvent FBeforeOpen, FAfterOpen, FBeforeClose, FAfterClose;
 
   bool FActive = false;

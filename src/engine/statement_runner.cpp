@@ -20,6 +20,10 @@ namespace {
 
 using namespace TDatabaseMessages;
 
+// Times a read is prepared and run again because the list of protected tables changed
+// under it; more than that in a row is a list that keeps changing, and the read fails.
+constexpr int kGuardAttempts = 3;
+
 [[noreturn]] void Raise(const std::string& Message) { throw EDatabaseError(Message); }
 
 bool IsBlank(std::string_view Text) { return Text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
@@ -44,9 +48,15 @@ struct TDatabaseFile {
 // file is not there, to say which is missing.
 TDatabaseFile DatabaseFileOf(const std::string& DatabaseName) {
   if (IsBlank(DatabaseName)) Raise(kNoDatabaseName);
+  // The path of the folder a thread used last, worked out once.
+  thread_local std::string LastFolder, LastFile;
+  if (DatabaseName != LastFolder) {
+    LastFile = Utf8Of(PathOf(DatabaseName) / TDatabaseFiles::kDatabaseFileName);
+    LastFolder = DatabaseName;
+  }
+  if (const auto Identity = platform::FileIdentityOf(LastFile)) return {LastFile, *Identity};
   const std::filesystem::path Folder = PathOf(DatabaseName);
-  std::string File = Utf8Of(Folder / TDatabaseFiles::kDatabaseFileName);
-  if (const auto Identity = platform::FileIdentityOf(File)) return {std::move(File), *Identity};
+  const std::string File = LastFile;
   std::error_code Ignored;  // a folder that cannot be looked at counts as missing
   if (!std::filesystem::is_directory(Folder, Ignored)) Raise(kFolderNotFound + DatabaseName);
   Raise(kDatabaseNotFound + File);
@@ -57,12 +67,18 @@ TDatabaseFile DatabaseFileOf(const std::string& DatabaseName) {
 // goes.
 class TTakenStatement {
  public:
-  TTakenStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql) : FSql(Sql) {
+  enum class TUse { Read, Write };
+
+  TTakenStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql, TUse Use)
+      : FSql(Sql) {
     const TDatabaseFile File = DatabaseFileOf(DatabaseName);
     if (IsBlank(Sql)) Raise(kNoStatement);
     Connection = Session.Connections().Acquire(File.Path, File.Identity);
     FLock = std::unique_lock(Connection->UseLock());
-    Connection->RefreshGuard(Session);
+    Connection->RefreshPasswords(Session);
+    // A read is checked against the guard once it reads (GuardFitsRead); a write must
+    // be refused before it writes.
+    if (Use == TUse::Write) Connection->RefreshBeforeWrite();
     FGeneration = Connection->Generation();
     Statement = Connection->TakeStatement(Sql);
   }
@@ -134,49 +150,41 @@ TFieldDefinition DescribeColumn(TSqliteConnection& Connection, const TSqliteStat
 TStatementCursor::TStatementCursor(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
                                    const TQueryParams& Params)
     : FSql(Sql) {
-  TTakenStatement Taken(Session, DatabaseName, Sql);
-  const int ColumnCount = Taken.Statement->ColumnCount();
-  if (ColumnCount == 0) Raise(kNoResultSet);
-  BindParameters(*Taken.Statement, Params);
+  std::vector<TColumnOrigin> Origins;
+  for (int Attempt = 1;; ++Attempt) {
+    TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Read);
+    const int ColumnCount = Taken.Statement->ColumnCount();
+    if (ColumnCount == 0) Raise(kNoResultSet);
+    BindParameters(*Taken.Statement, Params);
 
-  std::vector<TColumnOrigin> Origins(static_cast<std::size_t>(ColumnCount));
-  for (int Column = 0; Column < ColumnCount; ++Column) {
-    FColumns.push_back(
-        DescribeColumn(Taken.Connection->Sqlite(), *Taken.Statement, Column, Origins[static_cast<std::size_t>(Column)]));
-  }
-  FConnection = Taken.Connection;
-  FStatement = std::move(Taken.Statement);
-  FGeneration = Taken.Generation();
-
-  try {
-    // Expression columns: read ahead until each has a value that is not null, or no
-    // row is left.
-    std::vector<std::size_t> Untyped;
-    for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
-      if (FColumns[Column].DataType == TFieldType::ftUnknown) Untyped.push_back(Column);
+    FColumns.clear();
+    Origins.assign(static_cast<std::size_t>(ColumnCount), {});
+    for (int Column = 0; Column < ColumnCount; ++Column) {
+      FColumns.push_back(DescribeColumn(Taken.Connection->Sqlite(), *Taken.Statement, Column,
+                                        Origins[static_cast<std::size_t>(Column)]));
     }
-    std::vector<TFieldValue> First(FColumns.size());
-    while (!Untyped.empty()) {
+    FConnection = Taken.Connection;
+    FStatement = std::move(Taken.Statement);
+    FGeneration = Taken.Generation();
+    FAtEnd = false;
+    FAhead.clear();
+
+    try {
+      // The first row is read now: from then on the statement has the database as it
+      // reads it, and the guard is checked against that before any row is used.
       std::vector<TFieldValue> Row;
-      if (!Step(Row)) break;
-      std::erase_if(Untyped, [&](std::size_t Column) {
-        if (std::holds_alternative<std::monostate>(Row[Column])) return false;
-        First[Column] = Row[Column];
-        return true;
-      });
-      FAhead.push_back(std::move(Row));
+      if (Step(Row)) FAhead.push_back(std::move(Row));
+      if (!FConnection->GuardFitsRead()) {
+        FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
+        if (Attempt == kGuardAttempts) Raise(kGuardUnsettled);
+        continue;
+      }
+      SettleColumnTypes();
+    } catch (...) {
+      if (FStatement) FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
+      throw;
     }
-    for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
-      TFieldDefinition& Definition = FColumns[Column];
-      if (Definition.DataType != TFieldType::ftUnknown) continue;
-      const TColumnType Type = ColumnTypeOfValue(First[Column]);
-      Definition.DataType = Type.DataType;
-      Definition.Size = Type.Size;
-      Definition.Precision = Type.Precision;
-    }
-  } catch (...) {
-    FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
-    throw;
+    break;
   }
 
   for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
@@ -193,6 +201,38 @@ TStatementCursor::TStatementCursor(TSession& Session, const std::string& Databas
       if (!FKeyFields.empty()) FKeyFields += ";";
       FKeyFields += FColumns[Column].Name;
     }
+  }
+}
+
+void TStatementCursor::SettleColumnTypes() {
+  // Expression columns: read ahead until each has a value that is not null, or no row
+  // is left.
+  std::vector<std::size_t> Untyped;
+  for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
+    if (FColumns[Column].DataType == TFieldType::ftUnknown) Untyped.push_back(Column);
+  }
+  if (Untyped.empty()) return;
+  std::vector<TFieldValue> First(FColumns.size());
+  const auto Settle = [&](const std::vector<TFieldValue>& Row) {
+    std::erase_if(Untyped, [&](std::size_t Column) {
+      if (std::holds_alternative<std::monostate>(Row[Column])) return false;
+      First[Column] = Row[Column];
+      return true;
+    });
+  };
+  for (const auto& Row : FAhead) Settle(Row);
+  while (!Untyped.empty()) {
+    std::vector<TFieldValue> Row;
+    if (!Step(Row)) break;
+    Settle(Row);
+    FAhead.push_back(std::move(Row));
+  }
+  for (TFieldDefinition& Definition : FColumns) {
+    if (Definition.DataType != TFieldType::ftUnknown) continue;
+    const TColumnType Type = ColumnTypeOfValue(First[static_cast<std::size_t>(&Definition - FColumns.data())]);
+    Definition.DataType = Type.DataType;
+    Definition.Size = Type.Size;
+    Definition.Precision = Type.Precision;
   }
 }
 
@@ -241,7 +281,7 @@ bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
 
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
                               const TQueryParams& Params) {
-  TTakenStatement Taken(Session, DatabaseName, Sql);
+  TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Write);
   BindParameters(*Taken.Statement, Params);
   try {
     while (Taken.Statement->Step()) {

@@ -64,6 +64,9 @@ class TStatementCursor {
 
  private:
   bool Step(std::vector<TFieldValue>& Row);
+  // Gives each column computed by an expression the type of its first value that is not
+  // null, reading ahead as far as that takes.
+  void SettleColumnTypes();
 
   std::shared_ptr<TDatabaseConnection> FConnection;
   std::unique_ptr<TSqliteStatement> FStatement;

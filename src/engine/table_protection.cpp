@@ -23,7 +23,6 @@ const std::string kWriteEntry = std::string("insert or replace into ") + kProtec
                                 " (table_name, salt, password_sha256) values (?1, ?2, ?3)";
 const std::string kDeleteEntry = std::string("delete from ") + kProtectionTable + " where table_name = ?1";
 constexpr char kWritableSchemaPragma[] = "writable_schema";
-constexpr char kDataVersionPragma[] = "pragma data_version";
 
 std::string NewSalt() {
   static constexpr char kHexDigits[] = "0123456789abcdef";
@@ -107,22 +106,6 @@ bool TTableGuard::Load(const std::vector<std::string>& Passwords) {
   if (NowLocked == FLocked) return false;
   FLocked = std::move(NowLocked);
   return true;
-}
-
-std::int64_t TTableGuard::DataVersion() {
-  if (FDataVersion.Empty()) PrepareOne(FConnection, FDataVersion, kDataVersionPragma);
-  std::int64_t Version = 0;
-  try {
-    if (FDataVersion.Step()) {
-      const TFieldValue Value = FDataVersion.ColumnValue(0);
-      if (const auto* Whole = std::get_if<std::int64_t>(&Value)) Version = *Whole;
-    }
-  } catch (...) {
-    FDataVersion.Reset();
-    throw;
-  }
-  FDataVersion.Reset();
-  return Version;
 }
 
 TTableGuard::~TTableGuard() { sqlite3_set_authorizer(FConnection.Handle(), nullptr, nullptr); }

@@ -37,11 +37,11 @@ void UnprotectTable(TSqliteConnection& Connection, std::string_view Table);
 // locked: the protected tables that none of the passwords given to Load opens, and the
 // list itself. Until the first Load only the list is locked.
 //
-// A kept connection keeps its guard: it asks DataVersion before each statement and
-// loads the list again when the database changed, so a table protected (or a password
-// changed) through another connection is locked at the next statement. Statements
-// prepared before a Load that changed what is locked must be prepared again: the guard
-// looks at a statement only when it is prepared.
+// A kept connection keeps its guard and loads the list again when the database changed
+// (database_connection.h), so a table protected (or a password changed) through another
+// connection is locked at the next statement. Statements prepared before a Load that
+// changed what is locked must be prepared again: the guard looks at a statement only
+// when it is prepared.
 class TTableGuard {
  public:
   // Watches every statement Connection prepares from now on.
@@ -54,10 +54,6 @@ class TTableGuard {
   // it. Returns true when what is locked differs from before. Raises EDatabaseError when
   // the list cannot be read.
   bool Load(const std::vector<std::string>& Passwords);
-
-  // A number that differs from the one before whenever another connection changed the
-  // database in between. Raises EDatabaseError when the database cannot be read.
-  std::int64_t DataVersion();
 
   // After a refused prepare: the table that caused the refusal as the statement named
   // it; empty when the refusal was not about a locked table. ForgetRefusal clears it
@@ -77,7 +73,6 @@ class TTableGuard {
   std::vector<std::string> FLocked;  // protected tables no password opens, and the list
   std::string FRefusedTable;
   bool FTrusted = false;             // while the guard reads the list itself
-  TSqliteStatement FDataVersion;     // prepared once, at the first DataVersion
 };
 
 }  // namespace tavrin

@@ -245,12 +245,25 @@ TEST_F(ConnectionCacheTest, APasswordOrAProtectionChangedElsewhereCountsAtEachTh
   EXPECT_EQ(ReadOn(Second, "select nome from tabuser"), kRefused);
   FSession.AddPassword(kPassword);
 
-  // A table protected through another connection is locked at the next statement.
+  // A table protected through another connection is locked at the next statement, for
+  // the statements each thread has kept too.
+  const auto Write = [&](const std::string& Sql) {
+    return First.Run([&, Sql] {
+      try {
+        MakeQuery(Sql)->ExecSQL();
+        return std::string("ok");
+      } catch (const EDatabaseError& e) {
+        return std::string(e.what());
+      }
+    });
+  };
   EXPECT_EQ(ReadOn(First, "select texto from notas"), "um");
+  EXPECT_EQ(Write("update notas set v = 0 where codigo = 1"), "ok");
   {
     TSqliteConnection Writer(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
     ProtectTable(Writer, "notas", "outra");
   }
+  EXPECT_EQ(Write("update notas set v = 0 where codigo = 1"), "Password required for table: notas");
   EXPECT_EQ(ReadOn(First, "select texto from notas"), "Password required for table: notas");
   EXPECT_EQ(ReadOn(Second, "select nome from tabuser"), "ADMIN");
   EXPECT_EQ(TSqliteConnection::OpenCount(), 2);  // all of it on the kept connections
