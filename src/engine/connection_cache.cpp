@@ -96,8 +96,6 @@ std::shared_ptr<TDatabaseConnection> TConnectionCache::Acquire(const std::string
   return Connection;
 }
 
-void TConnectionCache::ReleaseThread() { const auto Gone = ThisThreadSlot()->Take(); }
-
 void TConnectionCache::ReleaseAll() {
   std::vector<std::shared_ptr<TSlot>> Slots;
   {

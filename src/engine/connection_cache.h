@@ -11,8 +11,8 @@
 // be neither replaced nor restored. A connection still used by an open query closes
 // when that query lets it go.
 //
-// Threading: every member may be called from any thread; Acquire and ReleaseThread act
-// for the calling thread. Lock order: the cache's lock, then a thread's slot lock; a
+// Threading: every member may be called from any thread; Acquire acts for the calling
+// thread. Lock order: the cache's lock, then a thread's slot lock; a
 // connection's use lock is never taken under either.
 
 #include <chrono>
@@ -50,8 +50,6 @@ class TConnectionCache {
   // Raises EDatabaseError "Cannot open database file ..." when it cannot be opened.
   std::shared_ptr<TDatabaseConnection> Acquire(const std::string& File, const platform::TFileIdentity& Identity);
 
-  // Gives up the calling thread's connection (its file is gone, say).
-  void ReleaseThread();
   // Gives up every kept connection, of every thread.
   void ReleaseAll();
 

@@ -47,7 +47,6 @@ class TDatabaseConnection {
 
   std::mutex& UseLock() { return FUse; }
   TSqliteConnection& Sqlite() { return FSqlite; }
-  const TTableGuard& Guard() const { return FGuard; }
 
   // Before a statement is taken: loads the guard again when Session's passwords changed
   // since it was loaded (or it never was). Raises EDatabaseError when the database

@@ -256,12 +256,19 @@ void TStatementCursor::Rewind() {
   FAhead.clear();
   FStatement->Reset();
   FAtEnd = false;
+  FRecheck = true;
 }
 
 bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
   if (FAtEnd) return false;
   try {
-    if (!FStatement->Step()) {
+    const bool HasRow = FStatement->Step();
+    if (FRecheck) {
+      // Run again on the database as it is now: its guard must still fit.
+      FRecheck = false;
+      if (!FConnection->GuardFitsRead()) Raise(kGuardUnsettled);
+    }
+    if (!HasRow) {
       FAtEnd = true;
       FStatement->Reset();  // the read of the file ends with the last row
       return false;

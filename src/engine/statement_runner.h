@@ -59,7 +59,8 @@ class TStatementCursor {
   // end.
   bool Next(std::vector<TFieldValue>& Row);
   // Back to before the first row: the statement runs again from the start, on the
-  // database as it is then.
+  // database as it is then. Its next row raises EDatabaseError "Statement failed: the
+  // list of protected tables kept changing" when the tables it may read changed since.
   void Rewind();
 
  private:
@@ -77,6 +78,7 @@ class TStatementCursor {
   std::string FKeyFields;
   std::deque<std::vector<TFieldValue>> FAhead;  // rows read to settle column types
   bool FAtEnd = false;
+  bool FRecheck = false;  // run again: check the guard at the next step
 };
 
 // Runs Sql (one statement; its rows, if any, are not read) as TStatementCursor does and

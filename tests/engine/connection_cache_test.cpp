@@ -259,14 +259,20 @@ TEST_F(ConnectionCacheTest, APasswordOrAProtectionChangedElsewhereCountsAtEachTh
   };
   EXPECT_EQ(ReadOn(First, "select texto from notas"), "um");
   EXPECT_EQ(Write("update notas set v = 0 where codigo = 1"), "ok");
+  auto Reading = MakeQuery("select texto from notas order by codigo");
+  Reading->Open();
+  Reading->Next();  // past the first row, which is not kept,
+  Reading->Next();  // and past the end: the read of the file is over
   {
     TSqliteConnection Writer(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
     ProtectTable(Writer, "notas", "outra");
   }
   EXPECT_EQ(Write("update notas set v = 0 where codigo = 1"), "Password required for table: notas");
   EXPECT_EQ(ReadOn(First, "select texto from notas"), "Password required for table: notas");
+  EXPECT_THROW(Reading->First(), EDatabaseError);  // reading it again would read it anew
   EXPECT_EQ(ReadOn(Second, "select nome from tabuser"), "ADMIN");
-  EXPECT_EQ(TSqliteConnection::OpenCount(), 2);  // all of it on the kept connections
+  Reading.reset();
+  EXPECT_EQ(TSqliteConnection::OpenCount(), 3);  // all of it on the threads' kept connections
 }
 
 }  // namespace
