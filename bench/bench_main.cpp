@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
       {"BM_PackUnpackInt32Row", "items_per_second", 50e6, false, "M values/s", 1e6},
       {"BM_ExecuteRoundTrip", "x_echo", 1.5, true, "x echo"},
       {"BM_RegistryCallRoundTrip", "x_no_params", 1.3, true, "x no-parameter call"},
-      {"BM_LoginRoundTrip/iterations:30", "x_parts", 3.0, true, "x (echo + in-process login)"},
+      {"BM_LoginRoundTrip/demo_data/iterations:30", "x_parts", 3.0, true, "x (echo + bare login statement)"},
+      {"BM_LoginRoundTrip/unprotected/iterations:30", "x_parts", 3.0, true, "x (echo + bare login statement)"},
+      {"BM_ConcurrentLogins/iterations:3/manual_time", "x_version", 0.5, false, "x the VersaoServidor calls/s"},
       {"BM_IdleConnections1000/iterations:1/manual_time", "cpu_percent", 2.0, true, "% of one core"},
       {"BM_IdleConnections1000/iterations:1/manual_time", "kib_per_connection", 256.0, true, "KiB resident each"},
   });

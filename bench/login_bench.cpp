@@ -1,9 +1,11 @@
-// What a login over the network costs against its parts, on the demo data: the real
-// server container (transport, registry, TvxServerMethods8765) on a loopback port, a
-// client executing a prepared FazerLogin, against the sum of an echo round trip of
-// the same request size and one in-process FazerLogin on the same SQLite file (the
-// login query with its log lines). Then 50 clients logging in at once, each on its own
-// connection and thread, for the logins per second the server sustains.
+// What a login over the network costs against the bare work it needs: the real server
+// container (transport, registry, TvxServerMethods8765) on a loopback port, a client
+// executing a prepared FazerLogin, against the sum of an echo round trip of the same
+// request size and the login statement run in process on an already open SQLite
+// connection with the statement prepared. On the demo data, whose user table is
+// protected by a password, and on a copy without protection. Then 50 clients logging
+// in at once, each on its own connection and thread, against the same 50 clients
+// calling VersaoServidor (the server without the database) in the same run.
 
 #include <benchmark/benchmark.h>
 
@@ -12,8 +14,10 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -24,6 +28,9 @@
 #include "interleaved_ratio.h"
 #include "loopback_echo.h"
 #include "demo_data/demo_data.h"
+#include "engine/sqlite_connection.h"
+#include "engine/statement_runner.h"
+#include "engine/table_protection.h"
 #include "product/server_container.h"
 #include "transport/tcp_client_channel.h"
 
@@ -31,12 +38,14 @@ namespace tavrin {
 namespace {
 
 constexpr char16_t kLoginAlias[] = u"TvxServerMethods8765.FazerLogin";
+constexpr char16_t kVersionAlias[] = u"TvxServerMethods8765.VersaoServidor";
+constexpr std::int32_t kServerVersion = 2;
 constexpr char16_t kServerMethodType[] = u"Corvane.ServerMethod";
 constexpr char16_t kUser[] = u"maria";
 constexpr char16_t kPassword[] = u"maria2024";
 constexpr std::int32_t kMariasLevel = 3;
 constexpr int kConcurrentClients = 50;
-constexpr int kLoginsPerClient = 40;
+constexpr int kCallsPerClient = 40;
 
 // The log lines go nowhere: the benchmark measures the server, not a terminal.
 class TDiscardingLog : public IActivityLogWriter {
@@ -44,17 +53,24 @@ class TDiscardingLog : public IActivityLogWriter {
   void Append(std::string_view) noexcept override {}
 };
 
-// A demo data folder of its own, removed afterwards.
+// A demo data folder of its own, removed afterwards; without the user table's
+// protection when asked.
 class TDemoFolder {
  public:
-  TDemoFolder() : FPath(std::filesystem::temp_directory_path() / ("tavrin-login-bench-" + std::to_string(std::random_device{}()))) {
+  explicit TDemoFolder(bool Protected = true)
+      : FPath(std::filesystem::temp_directory_path() / ("tavrin-login-bench-" + std::to_string(std::random_device{}()))) {
     CreateDemoData(FPath.string());
+    if (!Protected) {
+      TSqliteConnection Connection(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
+      UnprotectTable(Connection, "tabuser");
+    }
   }
   ~TDemoFolder() {
     std::error_code Ignored;
     std::filesystem::remove_all(FPath, Ignored);
   }
   std::string Path() const { return FPath.string(); }
+  std::string DatabaseFile() const { return (FPath / TDatabaseFiles::kDatabaseFileName).string(); }
 
  private:
   std::filesystem::path FPath;
@@ -62,6 +78,7 @@ class TDemoFolder {
 
 // The product's server on the demo folder, on an ephemeral port.
 struct TProductServer {
+  explicit TProductServer(bool Protected = true) : Folder(Protected) {}
   TDemoFolder Folder;
   TDiscardingLog Log;
   TSession DatabaseSession;
@@ -71,15 +88,17 @@ struct TProductServer {
   TServerContainer1 Container{Services, {.Port = 0}};
 };
 
-// A client with FazerLogin prepared.
+// A client with FazerLogin and VersaoServidor prepared.
 class TLoginClient {
  public:
   explicit TLoginClient(std::uint16_t Port) : FTcp("127.0.0.1", Port), FChannel(FTcp), FConnection(FChannel) {
     FConnection.Connect({});
-    FHandle = FConnection.Prepare(kServerMethodType, kLoginAlias).CommandHandle;
+    FLogin = FConnection.Prepare(kServerMethodType, kLoginAlias).CommandHandle;
+    FVersion = FConnection.Prepare(kServerMethodType, kVersionAlias).CommandHandle;
   }
   ~TLoginClient() {
-    FConnection.CommandClose(FHandle);
+    FConnection.CommandClose(FLogin);
+    FConnection.CommandClose(FVersion);
     FConnection.Disconnect();
   }
   std::int32_t Login() {
@@ -87,8 +106,14 @@ class TLoginClient {
     Row.WriteString(kUser);
     Row.WriteString(kPassword);
     Row.WriteNull();
-    FConnection.Execute(FHandle);
+    FConnection.Execute(FLogin);
     FConnection.ParameterRow().GoToField(2);
+    return FConnection.ParameterRow().ReadInt32();
+  }
+  std::int32_t Version() {
+    FConnection.BeginParameters().WriteNull();
+    FConnection.Execute(FVersion);
+    FConnection.ParameterRow().GoToField(0);
     return FConnection.ParameterRow().ReadInt32();
   }
   bench::TCountingChannel& Channel() { return FChannel; }
@@ -97,11 +122,42 @@ class TLoginClient {
   TDBXTcpClientChannel FTcp;
   bench::TCountingChannel FChannel;
   TDBXClientConnection FConnection;
-  std::int32_t FHandle = 0;
+  std::int32_t FLogin = 0;
+  std::int32_t FVersion = 0;
 };
 
-void BM_LoginRoundTrip(benchmark::State& State) {
-  TProductServer Server;
+// The bare database work of a login: the login statement, prepared once on a connection
+// kept open, bound, stepped to its first row, read and reset.
+class TBareLoginStatement {
+ public:
+  explicit TBareLoginStatement(const std::string& DatabaseFile)
+      : FConnection(DatabaseFile, TSqliteConnection::TOpenMode::ExistingFile) {
+    std::string_view Tail;
+    if (FStatement.Prepare(FConnection, TServerMethodsTexts::kLoginStatement, Tail) != 0) {
+      throw std::runtime_error(FConnection.ErrorMessage());
+    }
+  }
+  std::int64_t Run() {
+    FStatement.Bind(1, std::string("MARIA"));
+    FStatement.Bind(2, std::string("MARIA2024"));
+    std::int64_t Level = 0;
+    if (FStatement.Step()) {
+      const TFieldValue Value = FStatement.ColumnValue(0);
+      benchmark::DoNotOptimize(FStatement.ColumnValue(1));
+      benchmark::DoNotOptimize(FStatement.ColumnValue(2));
+      if (const auto* Whole = std::get_if<std::int64_t>(&Value)) Level = *Whole;
+    }
+    FStatement.Reset();
+    return Level;
+  }
+
+ private:
+  TSqliteConnection FConnection;
+  TSqliteStatement FStatement;
+};
+
+void BM_LoginRoundTrip(benchmark::State& State, bool Protected) {
+  TProductServer Server(Protected);
   TLoginClient Client(Server.Container.BoundPort());
   Client.Channel().WrittenBytes = 0;
   if (Client.Login() != kMariasLevel) {
@@ -109,8 +165,14 @@ void BM_LoginRoundTrip(benchmark::State& State) {
     return;
   }
   const std::size_t RequestBytes = Client.Channel().WrittenBytes;
+  TBareLoginStatement Statement(Server.Folder.DatabaseFile());
+  if (Statement.Run() != kMariasLevel) {
+    State.SkipWithError("the bare statement answered something else");
+    return;
+  }
 
-  // The same login in process, on an instance and a session of its own.
+  // For the record: the whole FazerLogin in process, on an instance and a session of
+  // its own (the engine with its kept connection, and the log lines).
   TSession LocalSession;
   const TServerMethodsServices Local{Server.Log, Server.Services.DataFolder, LocalSession, Server.Services.FileExists};
   TvxServerMethods8765 Instance(Local);
@@ -126,46 +188,62 @@ void BM_LoginRoundTrip(benchmark::State& State) {
     Ns = bench::FastestInterleaved(
         State, {[&] { benchmark::DoNotOptimize(Client.Login()); },
                 [&] { bench::EchoRoundTrip(EchoClient, Request, Reply); },
+                [&] { benchmark::DoNotOptimize(Statement.Run()); },
                 [&] { benchmark::DoNotOptimize(Instance.FazerLogin(kUser, kPassword)); }});
   }
   State.counters["x_parts"] = Ns[0] / (Ns[1] + Ns[2]);
   State.counters["login_ns"] = Ns[0];
   State.counters["echo_ns"] = Ns[1];
-  State.counters["in_process_ns"] = Ns[2];
+  State.counters["statement_ns"] = Ns[2];
+  State.counters["in_process_ns"] = Ns[3];
   State.counters["request_bytes"] = static_cast<double>(RequestBytes);
 }
-BENCHMARK(BM_LoginRoundTrip)->Iterations(30);
+BENCHMARK_CAPTURE(BM_LoginRoundTrip, demo_data, true)->Iterations(30);
+BENCHMARK_CAPTURE(BM_LoginRoundTrip, unprotected, false)->Iterations(30);
 
-// Each iteration: 50 clients connect at once, each logs in kLoginsPerClient times.
+// Seconds for every client to make kCallsPerClient calls of Call at once, each on its
+// own thread.
+double CallAtOnce(std::vector<std::unique_ptr<TLoginClient>>& Clients,
+                  std::int32_t (TLoginClient::*Call)(), std::int32_t Expected, std::atomic<int>& Wrong) {
+  std::atomic<bool> Go{false};
+  std::vector<std::thread> Threads;
+  for (auto& Client : Clients) {
+    Threads.emplace_back([&, Caller = Client.get()] {
+      while (!Go.load()) std::this_thread::yield();
+      for (int i = 0; i < kCallsPerClient; ++i) {
+        if ((Caller->*Call)() != Expected) ++Wrong;
+      }
+    });
+  }
+  const auto Start = std::chrono::steady_clock::now();
+  Go = true;
+  for (auto& Thread : Threads) Thread.join();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+}
+
+// Each iteration: 50 connected clients log in kCallsPerClient times each, all at once,
+// then call VersaoServidor as many times. The fastest round of each counts, as in the
+// ratio benchmarks.
 void BM_ConcurrentLogins(benchmark::State& State) {
   TProductServer Server;
   const std::uint16_t Port = Server.Container.BoundPort();
+  std::vector<std::unique_ptr<TLoginClient>> Clients;
+  for (int i = 0; i < kConcurrentClients; ++i) Clients.push_back(std::make_unique<TLoginClient>(Port));
   std::atomic<int> Wrong{0};
-  std::int64_t Logins = 0;
-  double Seconds = 0;
+  double LoginSeconds = std::numeric_limits<double>::infinity();
+  double VersionSeconds = std::numeric_limits<double>::infinity();
   for (auto _ : State) {
-    std::vector<std::unique_ptr<TLoginClient>> Clients;
-    for (int i = 0; i < kConcurrentClients; ++i) Clients.push_back(std::make_unique<TLoginClient>(Port));
-    std::atomic<bool> Go{false};
-    std::vector<std::thread> Threads;
-    for (auto& Client : Clients) {
-      Threads.emplace_back([&, Login = Client.get()] {
-        while (!Go.load()) std::this_thread::yield();
-        for (int i = 0; i < kLoginsPerClient; ++i) {
-          if (Login->Login() != kMariasLevel) ++Wrong;
-        }
-      });
-    }
-    const auto Start = std::chrono::steady_clock::now();
-    Go = true;
-    for (auto& Thread : Threads) Thread.join();
-    const double Elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-    State.SetIterationTime(Elapsed);
-    Seconds += Elapsed;
-    Logins += kConcurrentClients * kLoginsPerClient;
+    const double Logins = CallAtOnce(Clients, &TLoginClient::Login, kMariasLevel, Wrong);
+    const double Versions = CallAtOnce(Clients, &TLoginClient::Version, kServerVersion, Wrong);
+    State.SetIterationTime(Logins);
+    LoginSeconds = std::min(LoginSeconds, Logins);
+    VersionSeconds = std::min(VersionSeconds, Versions);
   }
-  if (Wrong > 0) State.SkipWithError("a login answered something else");
-  State.counters["logins_per_second"] = static_cast<double>(Logins) / Seconds;
+  if (Wrong > 0) State.SkipWithError("a call answered something else");
+  constexpr double kCalls = kConcurrentClients * kCallsPerClient;
+  State.counters["logins_per_second"] = kCalls / LoginSeconds;
+  State.counters["versions_per_second"] = kCalls / VersionSeconds;
+  State.counters["x_version"] = VersionSeconds / LoginSeconds;
 }
 BENCHMARK(BM_ConcurrentLogins)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -18,16 +18,18 @@ void TSession::AddPassword(std::string Password) {
   std::lock_guard Lock(FMutex);
   if (std::find(FPasswords.begin(), FPasswords.end(), Password) == FPasswords.end()) {
     FPasswords.push_back(std::move(Password));
+    PasswordsChanged();
   }
 }
 
 void TSession::RemovePassword(std::string_view Password) {
   std::lock_guard Lock(FMutex);
-  std::erase(FPasswords, Password);
+  if (std::erase(FPasswords, Password) > 0) PasswordsChanged();
 }
 
 void TSession::RemoveAllPasswords() {
   std::lock_guard Lock(FMutex);
+  if (!FPasswords.empty()) PasswordsChanged();
   FPasswords.clear();
 }
 

@@ -1,7 +1,9 @@
 #include "engine/query.h"
 
+#include <iterator>
+#include <utility>
+
 #include "dataset/database_error.h"
-#include "engine/statement_runner.h"
 
 namespace tavrin {
 namespace {
@@ -44,19 +46,37 @@ void TQuery::SetDatabaseName(std::string Folder) {
   FDatabaseName = std::move(Folder);
 }
 
-void TQuery::SQLChanged() { FParams.Rebuild(ParamNamesOf(FSQL.Text())); }
+void TQuery::SQLChanged() {
+  // A caller that clears the statement and adds the same lines again (every login does)
+  // finds the names already parsed.
+  std::string Text = FSQL.Text();
+  if (Text.empty()) {
+    FParams.Rebuild({});
+    return;
+  }
+  if (Text != FParsedText) {
+    FParsedNames = ParamNamesOf(Text);
+    FParsedText = std::move(Text);
+  }
+  FParams.Rebuild(FParsedNames);
+}
 
 void TQuery::Open() {
   if (FActive) return;
   if (FBeforeOpen) FBeforeOpen(*this);
-  TStatementResult Result = RunStatement(FSession, FDatabaseName, FSQL.Text(), FParams, TStatementKind::Select);
+  auto Cursor = std::make_unique<TStatementCursor>(FSession, FDatabaseName, FSQL.Text(), FParams);
+  std::vector<TFieldValue> FirstRow;
+  const bool HasRows = Cursor->Next(FirstRow);
 
   ClearFields();
-  for (TFieldDefinition& Column : Result.Columns) AddField(std::move(Column));
-  FValues = std::move(Result.Values);
-  FRecordCount = Result.RecordCount;
-  FTableName = std::move(Result.TableName);
-  FKeyFields = std::move(Result.KeyFields);
+  for (const TFieldDefinition& Column : Cursor->Columns()) AddField(Column);
+  FTableName = Cursor->TableName();
+  FKeyFields = Cursor->KeyFields();
+  FValues = std::move(FirstRow);
+  FFirstKept = 0;
+  FHasRows = HasRows;
+  FAllRead = !HasRows;
+  if (HasRows) FCursor = std::move(Cursor);
   FActive = true;
   First();
   if (FAfterOpen) FAfterOpen(*this);
@@ -72,8 +92,11 @@ void TQuery::Close() {
 void TQuery::Drop() {
   FActive = false;
   ClearFields();
+  FCursor.reset();
   FValues.clear();
-  FRecordCount = 0;
+  FHasRows = false;
+  FAllRead = true;
+  FFirstKept = 0;
   FRecord = 0;
   FEof = FBof = true;
   FTableName.clear();
@@ -82,29 +105,84 @@ void TQuery::Drop() {
 
 void TQuery::ExecSQL() {
   FRowsAffected = 0;
-  FRowsAffected = RunStatement(FSession, FDatabaseName, FSQL.Text(), FParams, TStatementKind::Execute).RowsAffected;
+  FRowsAffected = ExecuteStatement(FSession, FDatabaseName, FSQL.Text(), FParams);
+}
+
+bool TQuery::FetchRow(std::vector<TFieldValue>& Row) const {
+  if (FAllRead) return false;
+  if (FCursor->Next(Row)) return true;
+  FAllRead = true;
+  // With every row kept there is nothing to read again: the connection may go.
+  if (FFirstKept == 0) FCursor.reset();
+  return false;
+}
+
+std::int32_t TQuery::KeptRows() const {
+  const auto Fields = static_cast<std::size_t>(FieldCount());
+  return Fields == 0 ? 0 : static_cast<std::int32_t>(FValues.size() / Fields);
+}
+
+void TQuery::ReadToEnd() const {
+  std::vector<TFieldValue> Row;
+  while (FetchRow(Row)) {
+    FValues.insert(FValues.end(), std::make_move_iterator(Row.begin()), std::make_move_iterator(Row.end()));
+  }
+}
+
+std::int32_t TQuery::RecordCount() const {
+  if (!FActive) return 0;
+  ReadToEnd();
+  return FFirstKept + KeptRows();
+}
+
+void TQuery::ReadAgainTo(std::int32_t Record) {
+  FCursor->Rewind();
+  FValues.clear();
+  FFirstKept = 0;
+  FAllRead = false;
+  std::vector<TFieldValue> Row;
+  std::int32_t Read = 0;
+  while (Read <= Record && FetchRow(Row)) {
+    FValues = std::move(Row);
+    FFirstKept = Read++;
+  }
+  FHasRows = Read > 0;
+  FRecord = FFirstKept;
 }
 
 void TQuery::First() {
+  if (FFirstKept > 0) ReadAgainTo(0);
   FRecord = 0;
   FBof = true;
-  FEof = FRecordCount == 0;
+  FEof = !FHasRows;
 }
 
 void TQuery::Next() {
   if (FEof) return;
-  if (FRecord + 1 < FRecordCount) {
+  if (FRecord + 1 < FFirstKept + KeptRows()) {
     ++FRecord;
     FBof = false;
-  } else {
-    FEof = true;
+    return;
   }
+  std::vector<TFieldValue> Row;
+  if (!FetchRow(Row)) {
+    FEof = true;
+    return;
+  }
+  // Reading forward: the rows behind are not kept.
+  FValues = std::move(Row);
+  FFirstKept = ++FRecord;
+  FBof = false;
 }
 
 void TQuery::Prior() {
   if (FBof) return;
   if (FRecord > 0) {
-    --FRecord;
+    if (FRecord - 1 >= FFirstKept) {
+      --FRecord;
+    } else {
+      ReadAgainTo(FRecord - 1);
+    }
     FEof = false;
   } else {
     FBof = true;
@@ -112,13 +190,15 @@ void TQuery::Prior() {
 }
 
 void TQuery::Last() {
-  FRecord = FRecordCount > 0 ? FRecordCount - 1 : 0;
-  FBof = FEof = FRecordCount == 0;
+  ReadToEnd();
+  const std::int32_t Count = FFirstKept + KeptRows();
+  FRecord = Count > 0 ? Count - 1 : 0;
+  FBof = FEof = Count == 0;
 }
 
 const TFieldValue& TQuery::CurrentValue(std::int32_t Index) const {
-  if (FRecordCount == 0) return kNoValue;
-  const auto Position = static_cast<std::size_t>(FRecord) * static_cast<std::size_t>(FieldCount()) +
+  if (!FHasRows) return kNoValue;
+  const auto Position = static_cast<std::size_t>(FRecord - FFirstKept) * static_cast<std::size_t>(FieldCount()) +
                         static_cast<std::size_t>(Index);
   return FValues[Position];
 }

@@ -1,10 +1,15 @@
 #pragma once
 // TQuery: a dataset over one SQL statement run against a data folder's database.
 // Set DatabaseName (the folder) and the statement's lines, bind the ":name"
-// parameters, then Open: the statement runs and the query holds every row of the
-// result, walked with First/Next/Prior/Last, read through Fields(i) (TField). Close
-// drops the rows. Nothing of the database stays open between Open and Close: the rows
-// are read in full when the query opens (statement_runner.h).
+// parameters, then Open: the statement runs and the query stands on the first row,
+// walked with First/Next/Prior/Last, read through Fields(i) (TField). Close ends it.
+//
+// Rows are read from the database as Next reaches them, and the ones behind are not
+// kept: a caller reading forward holds one row at a time. RecordCount and Last read
+// the rest of the rows at once and keep them; going back past what is kept (First or
+// Prior after Next moved on) runs the statement again from the start. Until its last
+// row is read, an open query holds a read of the database file (statement_runner.h):
+// close it, or read it to its end, before waiting on anything.
 //
 // Events: BeforeOpen runs first thing in Open (it may still set the database name and
 // the statement); AfterOpen once the rows are there; BeforeClose and AfterClose around
@@ -15,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +28,7 @@
 #include "dataset/fields_data_set.h"
 #include "engine/database_session.h"
 #include "engine/query_params.h"
+#include "engine/statement_runner.h"
 
 namespace tavrin {
 
@@ -95,11 +102,11 @@ class TQuery : public TFieldsDataSet {
   std::int64_t RowsAffected() const { return FRowsAffected; }
 
   // --- The open result ---------------------------------------------------------------
-  // Rows in the result; 0 when closed.
-  std::int32_t RecordCount() const { return FRecordCount; }
-  bool IsEmpty() const { return FRecordCount == 0; }
+  // Rows in the result (reads every row not read yet); 0 when closed.
+  std::int32_t RecordCount() const;
+  bool IsEmpty() const { return !FHasRows; }
   // The current record's number from 1; 0 when there is none.
-  std::int32_t RecNo() const { return FRecordCount == 0 ? 0 : FRecord + 1; }
+  std::int32_t RecNo() const { return FHasRows ? FRecord + 1 : 0; }
   // On the first record, with Bof set (and Eof set only when there is no record).
   void First() override;
   // To the next record; from the last one, Eof is set and the last stays current.
@@ -124,17 +131,32 @@ class TQuery : public TFieldsDataSet {
   void SQLChanging() { Close(); }
   void SQLChanged();
   void Drop();
+  // Reads the next row of the statement into Row; false when none is left.
+  bool FetchRow(std::vector<TFieldValue>& Row) const;
+  // Reads and keeps every row not read yet.
+  void ReadToEnd() const;
+  std::int32_t KeptRows() const;
+  // Runs the statement again and stands on record Record (or the last there is now).
+  void ReadAgainTo(std::int32_t Record);
 
   TSession& FSession;
   std::string FName;
   std::string FDatabaseName;
   TQuerySQL FSQL{*this};
   TQueryParams FParams;
+  std::string FParsedText;                // the last statement whose parameters were parsed
+  std::vector<std::string> FParsedNames;  // and their names
   TDataSetNotifyEvent FBeforeOpen, FAfterOpen, FBeforeClose, FAfterClose;
 
   bool FActive = false;
-  std::vector<TFieldValue> FValues;  // row after row, FieldCount() values each
-  std::int32_t FRecordCount = 0;
+  bool FHasRows = false;
+  // The rows read and kept, from record FFirstKept on, FieldCount() values each; the
+  // statement reads the rest. Reading ahead (RecordCount) changes neither the result
+  // nor the current record, hence mutable.
+  mutable std::unique_ptr<TStatementCursor> FCursor;
+  mutable std::vector<TFieldValue> FValues;
+  mutable bool FAllRead = true;
+  std::int32_t FFirstKept = 0;
   std::int32_t FRecord = 0;          // the current record, from 0
   bool FEof = true;
   bool FBof = true;

@@ -2,12 +2,17 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+
 #include "dataset/database_error.h"
 
 namespace tavrin {
 namespace {
 
 std::string TextOrEmpty(const char* Text) { return Text ? std::string(Text) : std::string(); }
+
+std::atomic<std::int64_t> OpenConnections{0};
+std::atomic<std::int64_t> OpenedConnections{0};
 
 }  // namespace
 
@@ -24,15 +29,33 @@ TSqliteConnection::TSqliteConnection(const std::string& File, TOpenMode Mode) {
   }
   sqlite3_extended_result_codes(FHandle, 1);
   sqlite3_busy_timeout(FHandle, TSqliteLimits::kBusyTimeoutMs);
+  OpenConnections.fetch_add(1, std::memory_order_relaxed);
+  OpenedConnections.fetch_add(1, std::memory_order_relaxed);
 }
 
 TSqliteConnection::~TSqliteConnection() {
   // Every statement is finalized by its owner before the connection goes, so this
   // closes for good.
   sqlite3_close(FHandle);
+  OpenConnections.fetch_sub(1, std::memory_order_relaxed);
 }
 
+std::int64_t TSqliteConnection::OpenCount() { return OpenConnections.load(std::memory_order_relaxed); }
+
+std::int64_t TSqliteConnection::OpenedCount() { return OpenedConnections.load(std::memory_order_relaxed); }
+
 std::string TSqliteConnection::ErrorMessage() const { return TextOrEmpty(sqlite3_errmsg(FHandle)); }
+
+int TSqliteConnection::ErrorCode() const { return sqlite3_extended_errcode(FHandle); }
+
+bool IsConnectionFault(int Code) {
+  switch (Code & 0xFF) {
+    case SQLITE_IOERR: case SQLITE_CORRUPT: case SQLITE_NOTADB: case SQLITE_CANTOPEN: case SQLITE_PROTOCOL:
+      return true;
+    default:
+      return Code == SQLITE_READONLY_DBMOVED;
+  }
+}
 
 std::int64_t TSqliteConnection::Changes() const { return sqlite3_changes64(FHandle); }
 
@@ -56,6 +79,16 @@ int TSqliteStatement::Prepare(TSqliteConnection& Connection, std::string_view Sq
   const int Result = sqlite3_prepare_v2(FConnection, Sql.data(), static_cast<int>(Sql.size()), &FHandle, &Rest);
   Tail = Rest ? Sql.substr(static_cast<std::size_t>(Rest - Sql.data())) : std::string_view();
   return Result;
+}
+
+void TSqliteStatement::Reset() {
+  // The result repeats the last step's failure, which that step has reported already.
+  sqlite3_reset(FHandle);
+}
+
+void TSqliteStatement::Forget() {
+  Reset();
+  sqlite3_clear_bindings(FHandle);
 }
 
 int TSqliteStatement::ParameterCount() const { return sqlite3_bind_parameter_count(FHandle); }

@@ -5,7 +5,7 @@
 //
 // Threading: a connection and its statements are used by one thread at a time (they
 // are opened without SQLite's per-connection mutex). Different threads use different
-// connections; SQLite's file locks keep them apart.
+// connections; SQLite's file locks keep them apart. OpenCount may be read anywhere.
 
 #include <cstdint>
 #include <string>
@@ -44,8 +44,9 @@ class TSqliteConnection {
   TSqliteConnection& operator=(const TSqliteConnection&) = delete;
 
   sqlite3* Handle() const { return FHandle; }
-  // SQLite's text for the connection's last failure.
+  // SQLite's text and extended code for the connection's last failure.
   std::string ErrorMessage() const;
+  int ErrorCode() const;
   // Rows changed by the last insert, update or delete.
   std::int64_t Changes() const;
 
@@ -53,9 +54,19 @@ class TSqliteConnection {
   // EDatabaseError "Statement failed: <reason>".
   void Execute(std::string_view Sql);
 
+  // Connections open in the process now, and opened since it started: what tests look
+  // at to see that connections are kept, and that none is left open.
+  static std::int64_t OpenCount();
+  static std::int64_t OpenedCount();
+
  private:
   sqlite3* FHandle = nullptr;
 };
+
+// True when Code (an extended result code) says the connection itself can no longer be
+// trusted: the file could not be read or written, is not a database or is damaged, or
+// was moved away. A kept connection that saw one is replaced.
+bool IsConnectionFault(int Code);
 
 class TSqliteStatement {
  public:
@@ -71,6 +82,10 @@ class TSqliteStatement {
   int Prepare(TSqliteConnection& Connection, std::string_view Sql, std::string_view& Tail);
   bool Empty() const { return FHandle == nullptr; }
   sqlite3_stmt* Handle() const { return FHandle; }
+  // Back to before the first row, keeping the bound values; ends the statement's read
+  // of the file. Forget drops the bound values too (a kept statement holds no text).
+  void Reset();
+  void Forget();
 
   // Parameters are numbered from 1. Name: as written in the text (":pNome"), empty for
   // a "?" parameter.

@@ -2,28 +2,31 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <mutex>
+#include <string_view>
 #include <system_error>
 
 #include "dataset/database_error.h"
-#include "platform/file_system.h"
 #include "engine/column_types.h"
+#include "engine/database_connection.h"
 #include "engine/sqlite_connection.h"
-#include "engine/table_protection.h"
+#include "platform/file_identity.h"
+#include "platform/file_system.h"
 
 namespace tavrin {
 namespace {
 
 using namespace TDatabaseMessages;
 
-// SQLite's text for a statement naming a table the database lacks.
-constexpr std::string_view kNoSuchTable = "no such table: ";
+// Times a read is prepared and run again because the list of protected tables changed
+// under it; more than that in a row is a list that keeps changing, and the read fails.
+constexpr int kGuardAttempts = 3;
 
 [[noreturn]] void Raise(const std::string& Message) { throw EDatabaseError(Message); }
 
-bool IsBlank(std::string_view Text) {
-  return Text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
+bool IsBlank(std::string_view Text) { return Text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 std::filesystem::path PathOf(const std::string& Utf8) {
   const std::string Native = platform::NativePath(Utf8);
@@ -35,36 +38,68 @@ std::string Utf8Of(const std::filesystem::path& Path) {
   return std::string(Text.begin(), Text.end());
 }
 
-// The database file of the data folder, checked to exist.
-std::string DatabaseFileOf(const std::string& DatabaseName) {
+struct TDatabaseFile {
+  std::string Path;
+  platform::TFileIdentity Identity;
+};
+
+// The database file of the data folder as it is now, checked to exist. One look at the
+// file on the way that every statement takes; the folder is looked at only when the
+// file is not there, to say which is missing.
+TDatabaseFile DatabaseFileOf(const std::string& DatabaseName) {
   if (IsBlank(DatabaseName)) Raise(kNoDatabaseName);
+  // The path of the folder a thread used last, worked out once.
+  thread_local std::string LastFolder, LastFile;
+  if (DatabaseName != LastFolder) {
+    LastFile = Utf8Of(PathOf(DatabaseName) / TDatabaseFiles::kDatabaseFileName);
+    LastFolder = DatabaseName;
+  }
+  if (const auto Identity = platform::FileIdentityOf(LastFile)) return {LastFile, *Identity};
   const std::filesystem::path Folder = PathOf(DatabaseName);
+  const std::string File = LastFile;
   std::error_code Ignored;  // a folder that cannot be looked at counts as missing
   if (!std::filesystem::is_directory(Folder, Ignored)) Raise(kFolderNotFound + DatabaseName);
-  const std::filesystem::path File = Folder / TDatabaseFiles::kDatabaseFileName;
-  if (!std::filesystem::is_regular_file(File, Ignored)) Raise(kDatabaseNotFound + Utf8Of(File));
-  return Utf8Of(File);
+  Raise(kDatabaseNotFound + File);
 }
 
-void Prepare(TSqliteConnection& Connection, const TTableGuard& Guard, TSqliteStatement& Statement,
-             const std::string& Sql) {
-  std::string_view Tail;
-  if (Statement.Prepare(Connection, Sql, Tail) != SQLITE_OK) {
-    if (!Guard.RefusedTable().empty()) {
-      Raise((Guard.RefusedTableIsList() ? kAccessDenied : kPasswordRequired) + Guard.RefusedTable());
-    }
-    const std::string Reason = Connection.ErrorMessage();
-    if (Reason.starts_with(kNoSuchTable)) Raise(kTableNotFound + Reason.substr(kNoSuchTable.size()));
-    Raise(kNotAccepted + Reason);
+// A statement taken from the calling thread's connection, put back when it goes. The
+// connection's use lock must be held whenever the statement is touched, and when this
+// goes.
+class TTakenStatement {
+ public:
+  enum class TUse { Read, Write };
+
+  TTakenStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql, TUse Use)
+      : FSql(Sql) {
+    const TDatabaseFile File = DatabaseFileOf(DatabaseName);
+    if (IsBlank(Sql)) Raise(kNoStatement);
+    Connection = Session.Connections().Acquire(File.Path, File.Identity);
+    FLock = std::unique_lock(Connection->UseLock());
+    Connection->RefreshPasswords(Session);
+    // A read is checked against the guard once it reads (GuardFitsRead); a write must
+    // be refused before it writes.
+    if (Use == TUse::Write) Connection->RefreshBeforeWrite();
+    FGeneration = Connection->Generation();
+    Statement = Connection->TakeStatement(Sql);
   }
-  if (Statement.Empty()) Raise(kNoStatement);
-  if (!IsBlank(Tail)) {
-    // Whatever follows must be blanks or comments only.
-    TSqliteStatement Next;
-    std::string_view Rest;
-    if (Next.Prepare(Connection, Tail, Rest) != SQLITE_OK || !Next.Empty()) Raise(std::string(kNotAccepted) + kOneStatement);
+  ~TTakenStatement() { PutBack(); }
+  TTakenStatement(const TTakenStatement&) = delete;
+  TTakenStatement& operator=(const TTakenStatement&) = delete;
+
+  void PutBack() {
+    if (Statement) Connection->ReturnStatement(FSql, std::move(Statement), FGeneration);
   }
-}
+  std::uint64_t Generation() const { return FGeneration; }
+  std::unique_lock<std::mutex>& Lock() { return FLock; }
+
+  std::shared_ptr<TDatabaseConnection> Connection;
+  std::unique_ptr<TSqliteStatement> Statement;
+
+ private:
+  std::string FSql;
+  std::uint64_t FGeneration = 0;
+  std::unique_lock<std::mutex> FLock;  // declared last: left before the rest goes
+};
 
 void BindParameters(TSqliteStatement& Statement, const TQueryParams& Params) {
   for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
@@ -112,70 +147,157 @@ TFieldDefinition DescribeColumn(TSqliteConnection& Connection, const TSqliteStat
 
 }  // namespace
 
-TStatementResult RunStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                              const TQueryParams& Params, TStatementKind Kind) {
-  const std::string File = DatabaseFileOf(DatabaseName);
-  if (IsBlank(Sql)) Raise(kNoStatement);
+TStatementCursor::TStatementCursor(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
+                                   const TQueryParams& Params)
+    : FSql(Sql) {
+  std::vector<TColumnOrigin> Origins;
+  for (int Attempt = 1;; ++Attempt) {
+    TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Read);
+    const int ColumnCount = Taken.Statement->ColumnCount();
+    if (ColumnCount == 0) Raise(kNoResultSet);
+    BindParameters(*Taken.Statement, Params);
 
-  TSqliteConnection Connection(File, TSqliteConnection::TOpenMode::ExistingFile);
-  const TTableGuard Guard(Connection, Session.Passwords());
-  TSqliteStatement Statement;
-  Prepare(Connection, Guard, Statement, Sql);
-  const int ColumnCount = Statement.ColumnCount();
-  if (Kind == TStatementKind::Select && ColumnCount == 0) Raise(kNoResultSet);
-  BindParameters(Statement, Params);
-
-  TStatementResult Result;
-  if (Kind == TStatementKind::Execute) {
-    while (Statement.Step()) {
+    FColumns.clear();
+    Origins.assign(static_cast<std::size_t>(ColumnCount), {});
+    for (int Column = 0; Column < ColumnCount; ++Column) {
+      FColumns.push_back(DescribeColumn(Taken.Connection->Sqlite(), *Taken.Statement, Column,
+                                        Origins[static_cast<std::size_t>(Column)]));
     }
-    Result.RowsAffected = Connection.Changes();
-    return Result;
-  }
+    FConnection = Taken.Connection;
+    FStatement = std::move(Taken.Statement);
+    FGeneration = Taken.Generation();
+    FAtEnd = false;
+    FAhead.clear();
 
-  std::vector<TColumnOrigin> Origins(static_cast<std::size_t>(ColumnCount));
-  for (int Column = 0; Column < ColumnCount; ++Column) {
-    Result.Columns.push_back(DescribeColumn(Connection, Statement, Column, Origins[static_cast<std::size_t>(Column)]));
-  }
-  while (Statement.Step()) {
-    for (int Column = 0; Column < ColumnCount; ++Column) Result.Values.push_back(Statement.ColumnValue(Column));
-    ++Result.RecordCount;
-  }
-
-  const auto Columns = static_cast<std::size_t>(ColumnCount);
-  for (std::size_t Column = 0; Column < Columns; ++Column) {
-    TFieldDefinition& Definition = Result.Columns[Column];
-    if (Definition.DataType != TFieldType::ftUnknown) continue;
-    TFieldValue First;
-    for (std::size_t Row = 0; Row < static_cast<std::size_t>(Result.RecordCount); ++Row) {
-      const TFieldValue& Value = Result.Values[Row * Columns + Column];
-      if (!std::holds_alternative<std::monostate>(Value)) {
-        First = Value;
-        break;
+    try {
+      // The first row is read now: from then on the statement has the database as it
+      // reads it, and the guard is checked against that before any row is used.
+      std::vector<TFieldValue> Row;
+      if (Step(Row)) FAhead.push_back(std::move(Row));
+      if (!FConnection->GuardFitsRead()) {
+        FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
+        if (Attempt == kGuardAttempts) Raise(kGuardUnsettled);
+        continue;
       }
+      SettleColumnTypes();
+    } catch (...) {
+      if (FStatement) FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
+      throw;
     }
-    const TColumnType Type = ColumnTypeOfValue(First);
+    break;
+  }
+
+  for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
+    const TColumnOrigin& Origin = Origins[Column];
+    if (Origin.Table.empty()) continue;
+    if (FTableName.empty()) {
+      FTableName = Origin.Table;
+    } else if (!SameName(FTableName, Origin.Table)) {
+      FTableName.clear();
+      FKeyFields.clear();
+      break;
+    }
+    if (Origin.InPrimaryKey) {
+      if (!FKeyFields.empty()) FKeyFields += ";";
+      FKeyFields += FColumns[Column].Name;
+    }
+  }
+}
+
+void TStatementCursor::SettleColumnTypes() {
+  // Expression columns: read ahead until each has a value that is not null, or no row
+  // is left.
+  std::vector<std::size_t> Untyped;
+  for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
+    if (FColumns[Column].DataType == TFieldType::ftUnknown) Untyped.push_back(Column);
+  }
+  if (Untyped.empty()) return;
+  std::vector<TFieldValue> First(FColumns.size());
+  const auto Settle = [&](const std::vector<TFieldValue>& Row) {
+    std::erase_if(Untyped, [&](std::size_t Column) {
+      if (std::holds_alternative<std::monostate>(Row[Column])) return false;
+      First[Column] = Row[Column];
+      return true;
+    });
+  };
+  for (const auto& Row : FAhead) Settle(Row);
+  while (!Untyped.empty()) {
+    std::vector<TFieldValue> Row;
+    if (!Step(Row)) break;
+    Settle(Row);
+    FAhead.push_back(std::move(Row));
+  }
+  for (TFieldDefinition& Definition : FColumns) {
+    if (Definition.DataType != TFieldType::ftUnknown) continue;
+    const TColumnType Type = ColumnTypeOfValue(First[static_cast<std::size_t>(&Definition - FColumns.data())]);
     Definition.DataType = Type.DataType;
     Definition.Size = Type.Size;
     Definition.Precision = Type.Precision;
   }
+}
 
-  for (std::size_t Column = 0; Column < Columns; ++Column) {
-    const TColumnOrigin& Origin = Origins[Column];
-    if (Origin.Table.empty()) continue;
-    if (Result.TableName.empty()) {
-      Result.TableName = Origin.Table;
-    } else if (!SameName(Result.TableName, Origin.Table)) {
-      Result.TableName.clear();
-      Result.KeyFields.clear();
-      break;
-    }
-    if (Origin.InPrimaryKey) {
-      if (!Result.KeyFields.empty()) Result.KeyFields += ";";
-      Result.KeyFields += Result.Columns[Column].Name;
-    }
+TStatementCursor::~TStatementCursor() {
+  std::lock_guard Use(FConnection->UseLock());
+  FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
+}
+
+bool TStatementCursor::Next(std::vector<TFieldValue>& Row) {
+  if (!FAhead.empty()) {
+    Row = std::move(FAhead.front());
+    FAhead.pop_front();
+    return true;
   }
-  return Result;
+  std::lock_guard Use(FConnection->UseLock());
+  return Step(Row);
+}
+
+void TStatementCursor::Rewind() {
+  std::lock_guard Use(FConnection->UseLock());
+  FAhead.clear();
+  FStatement->Reset();
+  FAtEnd = false;
+  FRecheck = true;
+}
+
+bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
+  if (FAtEnd) return false;
+  try {
+    const bool HasRow = FStatement->Step();
+    if (FRecheck) {
+      // Run again on the database as it is now: its guard must still fit.
+      FRecheck = false;
+      if (!FConnection->GuardFitsRead()) Raise(kGuardUnsettled);
+    }
+    if (!HasRow) {
+      FAtEnd = true;
+      FStatement->Reset();  // the read of the file ends with the last row
+      return false;
+    }
+  } catch (const EDatabaseError&) {
+    FConnection->NoteFailure();
+    FAtEnd = true;
+    FStatement->Reset();
+    throw;
+  }
+  Row.resize(FColumns.size());
+  for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
+    Row[Column] = FStatement->ColumnValue(static_cast<int>(Column));
+  }
+  return true;
+}
+
+std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
+                              const TQueryParams& Params) {
+  TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Write);
+  BindParameters(*Taken.Statement, Params);
+  try {
+    while (Taken.Statement->Step()) {
+    }
+  } catch (const EDatabaseError&) {
+    Taken.Connection->NoteFailure();
+    throw;
+  }
+  return Taken.Connection->Sqlite().Changes();
 }
 
 }  // namespace tavrin

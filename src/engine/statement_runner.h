@@ -1,69 +1,89 @@
 #pragma once
-// Runs one statement against a data folder: opens the folder's database file on a
-// connection of its own, checks the tables it touches against the session's
-// passwords, binds the parameters, reads every row of the result at once and closes
-// the connection again. Nothing stays open between two runs, so a client paging
-// through a result holds no lock and no file, and runs on different threads never
-// share a connection.
+// Runs statements against a data folder's database on the calling thread's kept
+// connection (connection_cache.h): checks that the folder's file is there and is the
+// one the connection has open, brings the table guard up to date, takes the prepared
+// statement kept for the text (or prepares it), binds the parameters, and either reads
+// the rows as the caller steps through them (TStatementCursor) or runs the statement
+// to its end (ExecuteStatement).
 //
-// Threading: any thread; runs on different threads proceed side by side (SQLite's file
-// locks order their writes; a run waits up to TSqliteLimits::kBusyTimeoutMs for one).
+// Threading: any thread; runs on different threads proceed side by side on their own
+// connections (SQLite's file locks order their writes; a write waits up to
+// TSqliteLimits::kBusyTimeoutMs for a lock, then fails with "database is locked").
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dataset/field.h"
+#include "engine/database_messages.h"
 #include "engine/database_session.h"
 #include "engine/query_params.h"
 
 namespace tavrin {
 
-namespace TDatabaseFiles {
-// The one SQLite file of a data folder; its tables are the product's tables.
-inline constexpr char kDatabaseFileName[] = "tabelas.db";
-}  // namespace TDatabaseFiles
+class TDatabaseConnection;
+class TSqliteStatement;
 
-// Texts of the failures (each followed by the detail shown).
-namespace TDatabaseMessages {
-inline constexpr char kNoDatabaseName[] = "No database name";
-inline constexpr char kNoStatement[] = "No SQL statement";
-inline constexpr char kFolderNotFound[] = "Data folder not found: ";          // + the folder
-inline constexpr char kDatabaseNotFound[] = "Database file not found: ";      // + the file
-inline constexpr char kTableNotFound[] = "Table not found: ";                 // + the table
-inline constexpr char kPasswordRequired[] = "Password required for table: ";  // + the table
-inline constexpr char kAccessDenied[] = "Access denied to table: ";           // + the table
-inline constexpr char kNotAccepted[] = "Statement not accepted: ";            // + the reason
-inline constexpr char kOneStatement[] = "only one statement may be run at a time";
-inline constexpr char kNoResultSet[] = "The statement returns no rows";
-inline constexpr char kUnnamedParameter[] = "Parameters must be named (:name)";
-inline constexpr char kNoParameterValue[] = "No value for parameter: ";       // + the name
-}  // namespace TDatabaseMessages
+// A select statement being read, row after row as the caller asks for them. While rows
+// remain unread it holds a read of the database file (other connections' writes wait
+// for it in a file without a write-ahead log); once the last row is read, or it goes,
+// it holds nothing but its share of the connection.
+class TStatementCursor {
+ public:
+  // Runs Sql (one statement returning columns; ":name" parameters take their values
+  // from Params) against the database of the data folder DatabaseName (a path as the
+  // product writes it, see platform::NativePath), opening protected tables with
+  // Session's passwords. Raises EDatabaseError with a TDatabaseMessages text on every
+  // failure.
+  TStatementCursor(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
+                   const TQueryParams& Params);
+  // Puts the statement back for the next run of its text.
+  ~TStatementCursor();
+  TStatementCursor(const TStatementCursor&) = delete;
+  TStatementCursor& operator=(const TStatementCursor&) = delete;
 
-enum class TStatementKind {
-  Select,   // must return columns (Open)
-  Execute,  // may return columns, which are not read (ExecSQL)
-};
-
-struct TStatementResult {
   // One definition per result column, in order (see docs/database.md for the types).
-  std::vector<TFieldDefinition> Columns;
-  // The rows' values, row after row, Columns.size() values each.
-  std::vector<TFieldValue> Values;
-  std::int32_t RecordCount = 0;
-  std::int64_t RowsAffected = 0;  // Execute: rows the statement changed
+  // A column computed by an expression takes its type from its first value that is not
+  // null: the cursor reads ahead as far as it must to find it.
+  const std::vector<TFieldDefinition>& Columns() const { return FColumns; }
   // The table every column that reads a table column reads, when there is exactly one;
-  // else empty.
-  std::string TableName;
-  // The result's column names that are that table's primary key, joined by ";".
-  std::string KeyFields;
+  // else empty. KeyFields: the columns of Columns that are its primary key, joined by
+  // ";".
+  const std::string& TableName() const { return FTableName; }
+  const std::string& KeyFields() const { return FKeyFields; }
+
+  // The next row's values into Row (one per column): true; false when no row is left.
+  // Raises EDatabaseError "Statement failed: <reason>"; the cursor then stands at its
+  // end.
+  bool Next(std::vector<TFieldValue>& Row);
+  // Back to before the first row: the statement runs again from the start, on the
+  // database as it is then. Its next row raises EDatabaseError "Statement failed: the
+  // list of protected tables kept changing" when the tables it may read changed since.
+  void Rewind();
+
+ private:
+  bool Step(std::vector<TFieldValue>& Row);
+  // Gives each column computed by an expression the type of its first value that is not
+  // null, reading ahead as far as that takes.
+  void SettleColumnTypes();
+
+  std::shared_ptr<TDatabaseConnection> FConnection;
+  std::unique_ptr<TSqliteStatement> FStatement;
+  std::string FSql;
+  std::uint64_t FGeneration = 0;
+  std::vector<TFieldDefinition> FColumns;
+  std::string FTableName;
+  std::string FKeyFields;
+  std::deque<std::vector<TFieldValue>> FAhead;  // rows read to settle column types
+  bool FAtEnd = false;
+  bool FRecheck = false;  // run again: check the guard at the next step
 };
 
-// Runs Sql (one statement; ":name" parameters take their values from Params) against
-// the database of the data folder DatabaseName (a path as the product writes it, see
-// platform::NativePath), opening protected tables with Session's passwords. Raises
-// EDatabaseError with a TDatabaseMessages text on every failure.
-TStatementResult RunStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                              const TQueryParams& Params, TStatementKind Kind);
+// Runs Sql (one statement; its rows, if any, are not read) as TStatementCursor does and
+// returns the number of rows it changed. Raises EDatabaseError as TStatementCursor.
+std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
+                              const TQueryParams& Params);
 
 }  // namespace tavrin

@@ -72,25 +72,40 @@ void UnprotectTable(TSqliteConnection& Connection, std::string_view Table) {
   Statement.Step();
 }
 
-TTableGuard::TTableGuard(TSqliteConnection& Connection, const std::vector<std::string>& Passwords)
-    : FConnection(Connection) {
+TTableGuard::TTableGuard(TSqliteConnection& Connection) : FConnection(Connection) {
   FLocked.emplace_back(kProtectionTable);
-  if (ListExists(Connection)) {
-    TSqliteStatement Statement;
-    PrepareOne(Connection, Statement, kReadList);
-    while (Statement.Step()) {
-      const auto Text = [&](int Column) {
-        const TFieldValue Value = Statement.ColumnValue(Column);
-        const auto* String = std::get_if<std::string>(&Value);
-        return String ? *String : std::string();
-      };
-      const std::string Table = Text(0), Salt = Text(1), Digest = Text(2);
-      const bool Opened = std::any_of(Passwords.begin(), Passwords.end(),
-                                      [&](const std::string& Password) { return Sha256Hex(Salt + Password) == Digest; });
-      if (!Opened) FLocked.push_back(Table);
-    }
-  }
   sqlite3_set_authorizer(FConnection.Handle(), &TTableGuard::Authorize, this);
+}
+
+bool TTableGuard::Load(const std::vector<std::string>& Passwords) {
+  std::vector<std::string> NowLocked{kProtectionTable};
+  FTrusted = true;
+  try {
+    if (ListExists(FConnection)) {
+      TSqliteStatement Statement;
+      PrepareOne(FConnection, Statement, kReadList);
+      while (Statement.Step()) {
+        const auto Text = [&](int Column) {
+          const TFieldValue Value = Statement.ColumnValue(Column);
+          const auto* String = std::get_if<std::string>(&Value);
+          return String ? *String : std::string();
+        };
+        const std::string Table = Text(0), Salt = Text(1), Digest = Text(2);
+        const bool Opened = std::any_of(Passwords.begin(), Passwords.end(), [&](const std::string& Password) {
+          return Sha256Hex(Salt + Password) == Digest;
+        });
+        if (!Opened) NowLocked.push_back(Table);
+      }
+    }
+  } catch (...) {
+    FTrusted = false;
+    throw;
+  }
+  FTrusted = false;
+  std::sort(NowLocked.begin() + 1, NowLocked.end());
+  if (NowLocked == FLocked) return false;
+  FLocked = std::move(NowLocked);
+  return true;
 }
 
 TTableGuard::~TTableGuard() { sqlite3_set_authorizer(FConnection.Handle(), nullptr, nullptr); }
@@ -107,6 +122,7 @@ int TTableGuard::Authorize(void* Guard, int Action, const char* Arg1, const char
 }
 
 int TTableGuard::Check(int Action, const char* Arg1, const char* Arg2) {
+  if (FTrusted) return SQLITE_OK;
   const char* Table = nullptr;
   switch (Action) {
     case SQLITE_READ: case SQLITE_UPDATE: case SQLITE_INSERT: case SQLITE_DELETE:

@@ -11,7 +11,7 @@
 //
 // Threading: as the connection it is used on.
 
-#include <map>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,20 +34,32 @@ void ProtectTable(TSqliteConnection& Connection, std::string_view Table, std::st
 void UnprotectTable(TSqliteConnection& Connection, std::string_view Table);
 
 // While it lives, Connection prepares statements only when they touch no table still
-// locked: the protected tables that none of Passwords opens, and the list itself.
+// locked: the protected tables that none of the passwords given to Load opens, and the
+// list itself. Until the first Load only the list is locked.
+//
+// A kept connection keeps its guard and loads the list again when the database changed
+// (database_connection.h), so a table protected (or a password changed) through another
+// connection is locked at the next statement. Statements prepared before a Load that
+// changed what is locked must be prepared again: the guard looks at a statement only
+// when it is prepared.
 class TTableGuard {
  public:
-  // Reads the database's list (none: every table is open) and checks Passwords against
-  // it, then watches every statement Connection prepares. Raises EDatabaseError when the
-  // list cannot be read.
-  TTableGuard(TSqliteConnection& Connection, const std::vector<std::string>& Passwords);
+  // Watches every statement Connection prepares from now on.
+  explicit TTableGuard(TSqliteConnection& Connection);
   ~TTableGuard();
   TTableGuard(const TTableGuard&) = delete;
   TTableGuard& operator=(const TTableGuard&) = delete;
 
+  // Reads the database's list (none: every table is open) and checks Passwords against
+  // it. Returns true when what is locked differs from before. Raises EDatabaseError when
+  // the list cannot be read.
+  bool Load(const std::vector<std::string>& Passwords);
+
   // After a refused prepare: the table that caused the refusal as the statement named
-  // it; empty when the refusal was not about a locked table.
+  // it; empty when the refusal was not about a locked table. ForgetRefusal clears it
+  // before the next prepare.
   const std::string& RefusedTable() const { return FRefusedTable; }
+  void ForgetRefusal() { FRefusedTable.clear(); }
   // True when RefusedTable is the list itself rather than a protected table.
   bool RefusedTableIsList() const;
 
@@ -60,6 +72,7 @@ class TTableGuard {
   TSqliteConnection& FConnection;
   std::vector<std::string> FLocked;  // protected tables no password opens, and the list
   std::string FRefusedTable;
+  bool FTrusted = false;             // while the guard reads the list itself
 };
 
 }  // namespace tavrin

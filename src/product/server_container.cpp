@@ -19,7 +19,12 @@ TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, con
   Loaded();
 }
 
-TServerContainer1::~TServerContainer1() { DSServer1.Stop(); }
+TServerContainer1::~TServerContainer1() {
+  DSServer1.Stop();
+  // The connection threads gave theirs back as they parked; this gives back the
+  // rest (a query run on another thread), so a stopped server holds no database file.
+  FServices.DatabaseSession.Connections().ReleaseAll();
+}
 
 void TServerContainer1::Loaded() {
   if (DSServer1.AutoStart) DSServer1.Start();

@@ -37,7 +37,7 @@ class TServerContainer1 {
  public:
   TServerContainer1(const TServerMethodsServices& Services, const TServerContainerSettings& Settings = {});
   // Stops the server: no more connections, every connection closed and its thread
-  // joined, the registry closed.
+  // joined, the registry closed, and the session's database connections given back.
   ~TServerContainer1();
   TServerContainer1(const TServerContainer1&) = delete;
   TServerContainer1& operator=(const TServerContainer1&) = delete;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/thread_resources.h"
 #include "vocabulary/dbx_error.h"
 #include "transport/tcp_limits.h"
 
@@ -66,6 +67,9 @@ void TDSThreadPoolScheduler::WorkerLoop(TWorker* Worker) {
       // Safe to drop: a task handles its own errors; this only keeps the thread alive.
     }
     Task = nullptr;  // frees what the task captured, outside the lock
+    // Whatever the task's libraries kept for this thread (database connections) goes
+    // back before the thread parks or ends: a parked thread holds no file.
+    platform::ReleaseThreadResources();
     Guard.lock();
     --FBusy;
     FChanged.notify_all();

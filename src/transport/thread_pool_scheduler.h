@@ -1,7 +1,8 @@
 #pragma once
 // The connection threads of a transport: a pool that keeps up to PoolSize threads
 // parked and starts more when none is parked, up to MaxThreads busy at once (0 = no
-// bound).
+// bound). After each task the thread gives back what libraries kept for it
+// (platform/thread_resources.h), then parks or ends.
 //
 // Threading: every operation may be called from any thread except Shutdown, which must
 // not be called from a pool thread (it waits for them). Lock order: the pool lock is a

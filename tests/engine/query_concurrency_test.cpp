@@ -1,6 +1,7 @@
 // Several connection threads querying one database at once: every query gets its
-// answer, an open result holds nothing that stops the others, and a writer's open
-// transaction does not stop readers.
+// answer, an open result holds nothing that stops the others (in a file with a
+// write-ahead log, as the demo data has; without one, writers wait for a result still
+// being read, see query.h), and a writer's open transaction does not stop readers.
 
 #include <gtest/gtest.h>
 

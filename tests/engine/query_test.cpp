@@ -213,6 +213,36 @@ TEST_F(QueryTest, NavigationWalksTheRecordsBothWays) {
   EXPECT_TRUE(Query->Fields(0).IsNull());
 }
 
+TEST_F(QueryTest, RowsAreReadAsTheCallerReachesThemAndGoingBackReadsAgain) {
+  // The third row cannot be computed: the query opens, and fails only there.
+  auto Failing = MakeQuery(
+      "select produto, abs(case when codigo = 3 then -9223372036854775807 - 1 else codigo end) from tabest1 "
+      "order by codigo");
+  Failing->Open();
+  EXPECT_EQ(Failing->Fields(0).AsString(), "Pão");
+  Failing->Next();
+  EXPECT_EQ(Failing->Fields(1).AsInteger(), 2);
+  EXPECT_THROW(Failing->Next(), EDatabaseError);
+  Failing->Close();
+
+  auto Query = MakeQuery("select produto from tabest1 order by codigo");
+  Query->Open();
+  Query->Next();
+  Query->Next();
+  EXPECT_EQ(Query->Fields(0).AsString(), "Arroz");
+  Query->Prior();
+  EXPECT_EQ(Query->Fields(0).AsString(), "Café");
+  EXPECT_FALSE(Query->Bof());
+  Query->First();
+  EXPECT_EQ(Query->Fields(0).AsString(), "Pão");
+  EXPECT_TRUE(Query->Bof());
+  EXPECT_EQ(Query->RecNo(), 1);
+  Query->Next();
+  EXPECT_EQ(Query->Fields(0).AsString(), "Café");
+  EXPECT_EQ(Query->RecordCount(), 4);
+  EXPECT_EQ(Query->RecNo(), 2);
+}
+
 TEST_F(QueryTest, FieldsDescribeTheirColumns) {
   auto Query = MakeQuery(
       "select codigo, produto, precocusto, precovenda, quantidade, inativo, upper(produto) as grande, 1 + 1 as dois "

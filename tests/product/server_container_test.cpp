@@ -6,14 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "client/connection.h"
+#include "engine/sqlite_connection.h"
 #include "vocabulary/dbx_error.h"
 #include "dbxstream/command_types.h"
 #include "vocabulary/unicode_text.h"
@@ -151,6 +154,46 @@ TEST_F(ServerContainerTest, AnEngineFailureReachesTheClientAsAnErrorReplyWithout
   for (const auto& Line : FLog.Snapshot()) EXPECT_EQ(Line.find(" - Login"), std::string::npos) << Line;
   // The connection goes on serving.
   EXPECT_EQ(Client.Call(u"VersaoServidor"), 2);
+}
+
+TEST_F(ServerContainerTest, AClientsThreadKeepsOneDatabaseConnectionUntilTheClientLeaves) {
+  const std::int64_t OpenedBefore = TSqliteConnection::OpenedCount();
+  TClient Client(FContainer.BoundPort());
+  for (int Login = 0; Login < 3; ++Login) EXPECT_EQ(Client.Call(u"FazerLogin", {"maria", "maria2024"}), 3);
+  EXPECT_EQ(TSqliteConnection::OpenCount(), 1);
+  EXPECT_EQ(TSqliteConnection::OpenedCount() - OpenedBefore, 1);
+  Client.Disconnect();
+  // Its thread parks in the pool and gives the connection back.
+  for (int Wait = 0; Wait < 500 && TSqliteConnection::OpenCount() > 0; ++Wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(TSqliteConnection::OpenCount(), 0);
+}
+
+TEST_F(ServerContainerTest, FiftyClientsLogInAtOnceAndAStopLeavesNoDatabaseFileOpen) {
+  constexpr int kClients = 50;
+  constexpr std::size_t kLoginsEach = 4;
+  auto Server = std::make_unique<TServerContainer1>(FServices, TServerContainerSettings{.Port = 0});
+  std::vector<std::unique_ptr<TClient>> Clients;
+  for (int i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TClient>(Server->BoundPort()));
+  std::atomic<int> Wrong{0};
+  std::vector<std::thread> Threads;
+  for (std::size_t i = 0; i < Clients.size(); ++i) {
+    Threads.emplace_back([&, i] {
+      for (std::size_t Login = 0; Login < kLoginsEach; ++Login) {
+        const bool Maria = (i + Login) % 2 == 0;
+        const std::int32_t Result = Maria ? Clients[i]->Call(u"FazerLogin", {"maria", "maria2024"})
+                                          : Clients[i]->Call(u"FazerLogin", {"carlos", "carlos1"});
+        if (Result != (Maria ? 3 : -2)) ++Wrong;
+      }
+    });
+  }
+  for (std::thread& Thread : Threads) Thread.join();
+  EXPECT_EQ(Wrong, 0);
+  EXPECT_EQ(TSqliteConnection::OpenCount(), kClients);  // one per connection thread
+
+  Server.reset();  // with every client still connected
+  EXPECT_EQ(TSqliteConnection::OpenCount(), 0);
 }
 
 TEST_F(ServerContainerTest, VersionAndWebModuleAnswer) {
