@@ -20,10 +20,6 @@ constexpr char kReadProbe[] = "pragma data_version";
 // SQLite's text for a statement naming a table the database lacks.
 constexpr std::string_view kNoSuchTable = "no such table: ";
 
-[[noreturn]] void Raise(const std::string& Message) { throw EDatabaseError(Message); }
-
-bool IsBlank(std::string_view Text) { return Text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
-
 }  // namespace
 
 TDatabaseConnection::TDatabaseConnection(std::string File, const platform::TFileIdentity& Identity)
@@ -106,22 +102,22 @@ std::unique_ptr<TSqliteStatement> TDatabaseConnection::TakeStatement(const std::
     NoteFailure();
     if (FGuard.RefusedTable().empty()) {
       const std::string Reason = FSqlite.ErrorMessage();
-      if (Reason.starts_with(kNoSuchTable)) Raise(kTableNotFound + Reason.substr(kNoSuchTable.size()));
-      Raise(kNotAccepted + Reason);
+      if (Reason.starts_with(kNoSuchTable)) RaiseDatabaseError(kTableNotFound + Reason.substr(kNoSuchTable.size()));
+      RaiseDatabaseError(kNotAccepted + Reason);
     }
     const std::string Message =
         (FGuard.RefusedTableIsList() ? kAccessDenied : kPasswordRequired) + FGuard.RefusedTable();
     const std::uint64_t Before = FGeneration;
     if (!GuardChecked) RefreshBeforeWrite();
     GuardChecked = true;
-    if (FGeneration == Before) Raise(Message);
+    if (FGeneration == Before) RaiseDatabaseError(Message);
   }
-  if (Statement->Empty()) Raise(kNoStatement);
-  if (!IsBlank(Tail)) {
+  if (Statement->Empty()) RaiseDatabaseError(kNoStatement);
+  if (!IsBlankText(Tail)) {
     // Whatever follows must be blanks or comments only.
     TSqliteStatement Next;
     std::string_view Rest;
-    if (Next.Prepare(FSqlite, Tail, Rest) != SQLITE_OK || !Next.Empty()) Raise(std::string(kNotAccepted) + kOneStatement);
+    if (Next.Prepare(FSqlite, Tail, Rest) != SQLITE_OK || !Next.Empty()) RaiseDatabaseError(std::string(kNotAccepted) + kOneStatement);
   }
   return Statement;
 }

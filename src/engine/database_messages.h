@@ -2,6 +2,11 @@
 // The data folder's database file and the texts of the engine's failures, shared by
 // the code that finds the file, prepares statements and runs them.
 
+#include <string>
+#include <string_view>
+
+#include "dataset/database_error.h"
+
 namespace tavrin {
 
 namespace TDatabaseFiles {
@@ -25,5 +30,10 @@ inline constexpr char kUnnamedParameter[] = "Parameters must be named (:name)";
 inline constexpr char kNoParameterValue[] = "No value for parameter: ";       // + the name
 inline constexpr char kGuardUnsettled[] = "Statement failed: the list of protected tables kept changing";
 }  // namespace TDatabaseMessages
+
+[[noreturn]] inline void RaiseDatabaseError(const std::string& Message) { throw EDatabaseError(Message); }
+
+// Whether Text holds nothing but blanks, tabs and line ends.
+inline bool IsBlankText(std::string_view Text) { return Text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 }  // namespace tavrin

@@ -24,10 +24,6 @@ using namespace TDatabaseMessages;
 // under it; more than that in a row is a list that keeps changing, and the read fails.
 constexpr int kGuardAttempts = 3;
 
-[[noreturn]] void Raise(const std::string& Message) { throw EDatabaseError(Message); }
-
-bool IsBlank(std::string_view Text) { return Text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
-
 std::filesystem::path PathOf(const std::string& Utf8) {
   const std::string Native = platform::NativePath(Utf8);
   return std::filesystem::path(std::u8string(Native.begin(), Native.end()));
@@ -47,7 +43,7 @@ struct TDatabaseFile {
 // file on the way that every statement takes; the folder is looked at only when the
 // file is not there, to say which is missing.
 TDatabaseFile DatabaseFileOf(const std::string& DatabaseName) {
-  if (IsBlank(DatabaseName)) Raise(kNoDatabaseName);
+  if (IsBlankText(DatabaseName)) RaiseDatabaseError(kNoDatabaseName);
   // The path of the folder a thread used last, worked out once.
   thread_local std::string LastFolder, LastFile;
   if (DatabaseName != LastFolder) {
@@ -58,8 +54,8 @@ TDatabaseFile DatabaseFileOf(const std::string& DatabaseName) {
   const std::filesystem::path Folder = PathOf(DatabaseName);
   const std::string File = LastFile;
   std::error_code Ignored;  // a folder that cannot be looked at counts as missing
-  if (!std::filesystem::is_directory(Folder, Ignored)) Raise(kFolderNotFound + DatabaseName);
-  Raise(kDatabaseNotFound + File);
+  if (!std::filesystem::is_directory(Folder, Ignored)) RaiseDatabaseError(kFolderNotFound + DatabaseName);
+  RaiseDatabaseError(kDatabaseNotFound + File);
 }
 
 // A statement taken from the calling thread's connection, put back when it goes. The
@@ -72,7 +68,7 @@ class TTakenStatement {
   TTakenStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql, TUse Use)
       : FSql(Sql) {
     const TDatabaseFile File = DatabaseFileOf(DatabaseName);
-    if (IsBlank(Sql)) Raise(kNoStatement);
+    if (IsBlankText(Sql)) RaiseDatabaseError(kNoStatement);
     Connection = Session.Connections().Acquire(File.Path, File.Identity);
     FLock = std::unique_lock(Connection->UseLock());
     Connection->RefreshPasswords(Session);
@@ -104,10 +100,10 @@ class TTakenStatement {
 void BindParameters(TSqliteStatement& Statement, const TQueryParams& Params) {
   for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
     const std::string Written = Statement.ParameterName(Number);
-    if (Written.size() < 2 || Written[0] != ':') Raise(kUnnamedParameter);
+    if (Written.size() < 2 || Written[0] != ':') RaiseDatabaseError(kUnnamedParameter);
     const std::string Name = Written.substr(1);
     const TQueryParam* Param = Params.FindParam(Name);
-    if (!Param || !Param->Bound()) Raise(kNoParameterValue + Name);
+    if (!Param || !Param->Bound()) RaiseDatabaseError(kNoParameterValue + Name);
     Statement.Bind(Number, Param->Value());
   }
 }
@@ -154,7 +150,7 @@ TStatementCursor::TStatementCursor(TSession& Session, const std::string& Databas
   for (int Attempt = 1;; ++Attempt) {
     TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Read);
     const int ColumnCount = Taken.Statement->ColumnCount();
-    if (ColumnCount == 0) Raise(kNoResultSet);
+    if (ColumnCount == 0) RaiseDatabaseError(kNoResultSet);
     BindParameters(*Taken.Statement, Params);
 
     FColumns.clear();
@@ -176,7 +172,7 @@ TStatementCursor::TStatementCursor(TSession& Session, const std::string& Databas
       if (Step(Row)) FAhead.push_back(std::move(Row));
       if (!FConnection->GuardFitsRead()) {
         FConnection->ReturnStatement(FSql, std::move(FStatement), FGeneration);
-        if (Attempt == kGuardAttempts) Raise(kGuardUnsettled);
+        if (Attempt == kGuardAttempts) RaiseDatabaseError(kGuardUnsettled);
         continue;
       }
       SettleColumnTypes();
@@ -266,7 +262,7 @@ bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
     if (FRecheck) {
       // Run again on the database as it is now: its guard must still fit.
       FRecheck = false;
-      if (!FConnection->GuardFitsRead()) Raise(kGuardUnsettled);
+      if (!FConnection->GuardFitsRead()) RaiseDatabaseError(kGuardUnsettled);
     }
     if (!HasRow) {
       FAtEnd = true;

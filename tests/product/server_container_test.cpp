@@ -158,7 +158,7 @@ TEST_F(ServerContainerTest, AnEngineFailureReachesTheClientAsAnErrorReplyWithout
 
 TEST_F(ServerContainerTest, AClientsThreadKeepsOneDatabaseConnectionUntilTheClientLeaves) {
   const std::int64_t OpenedBefore = TSqliteConnection::OpenedCount();
-  TClient Client(FContainer.BoundPort());
+  TContainerClient Client(FContainer.BoundPort());
   for (int Login = 0; Login < 3; ++Login) EXPECT_EQ(Client.Call(u"FazerLogin", {"maria", "maria2024"}), 3);
   EXPECT_EQ(TSqliteConnection::OpenCount(), 1);
   EXPECT_EQ(TSqliteConnection::OpenedCount() - OpenedBefore, 1);
@@ -174,8 +174,8 @@ TEST_F(ServerContainerTest, FiftyClientsLogInAtOnceAndAStopLeavesNoDatabaseFileO
   constexpr int kClients = 50;
   constexpr std::size_t kLoginsEach = 4;
   auto Server = std::make_unique<TServerContainer1>(FServices, TServerContainerSettings{.Port = 0});
-  std::vector<std::unique_ptr<TClient>> Clients;
-  for (int i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TClient>(Server->BoundPort()));
+  std::vector<std::unique_ptr<TContainerClient>> Clients;
+  for (int i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TContainerClient>(Server->BoundPort()));
   std::atomic<int> Wrong{0};
   std::vector<std::thread> Threads;
   for (std::size_t i = 0; i < Clients.size(); ++i) {
