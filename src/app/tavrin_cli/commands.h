@@ -5,7 +5,7 @@
 //
 // What a command prints on its standard output:
 //   call     every out, in/out and return value in ordinal order, one per line, as
-//            "Name = value" (texts as cli_values.h describes, with backslash, tab,
+//            "Name = value" (texts as vocabulary/value_text.h describes, with backslash, tab,
 //            carriage return and line feed written \\ \t \r \n). A table prints as
 //            "Name = table, N rows", then a line of its column names and a line per
 //            row, values separated by tabs and escaped the same way. A table that no
