@@ -44,7 +44,7 @@ void TQuery::SetDatabaseName(std::string Folder) {
   FDatabaseName = std::move(Folder);
 }
 
-void TQuery::SQLChanged() { FParams.Rebuild(ParamNamesOf(FSQL.Text())); }
+void TQuery::SQLChanged() { FParams.Reset(); }
 
 void TQuery::Open() {
   if (FActive) return;

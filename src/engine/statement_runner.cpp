@@ -66,11 +66,18 @@ void Prepare(TSqliteConnection& Connection, const TTableGuard& Guard, TSqliteSta
   }
 }
 
-void BindParameters(TSqliteStatement& Statement, const TQueryParams& Params) {
+// The statement's parameters as SQLite found them in its text become Params' list; each
+// takes the value bound under its name.
+void BindParameters(TSqliteStatement& Statement, TQueryParams& Params) {
+  std::vector<std::string> Names;
   for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
     const std::string Written = Statement.ParameterName(Number);
     if (Written.size() < 2 || Written[0] != ':') Raise(kUnnamedParameter);
-    const std::string Name = Written.substr(1);
+    Names.push_back(Written.substr(1));
+  }
+  Params.Adopt(Names);
+  for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
+    const std::string& Name = Names[static_cast<std::size_t>(Number - 1)];
     const TQueryParam* Param = Params.FindParam(Name);
     if (!Param || !Param->Bound()) Raise(kNoParameterValue + Name);
     Statement.Bind(Number, Param->Value());
@@ -113,7 +120,7 @@ TFieldDefinition DescribeColumn(TSqliteConnection& Connection, const TSqliteStat
 }  // namespace
 
 TStatementResult RunStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                              const TQueryParams& Params, TStatementKind Kind) {
+                              TQueryParams& Params, TStatementKind Kind) {
   const std::string File = DatabaseFileOf(DatabaseName);
   if (IsBlank(Sql)) Raise(kNoStatement);
 

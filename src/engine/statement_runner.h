@@ -59,11 +59,13 @@ struct TStatementResult {
   std::string KeyFields;
 };
 
-// Runs Sql (one statement; ":name" parameters take their values from Params) against
-// the database of the data folder DatabaseName (a path as the product writes it, see
-// platform::NativePath), opening protected tables with Session's passwords. Raises
-// EDatabaseError with a TDatabaseMessages text on every failure.
+// Runs Sql (one statement) against the database of the data folder DatabaseName (a
+// path as the product writes it, see platform::NativePath), opening protected tables
+// with Session's passwords. The ":name" parameters SQLite finds in the statement become
+// Params' list (TQueryParams::Adopt) and take the values bound there. Raises
+// EDatabaseError with a TDatabaseMessages text, or "Parameter not found: <name>" for a
+// value bound under a name the statement lacks, on every failure.
 TStatementResult RunStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                              const TQueryParams& Params, TStatementKind Kind);
+                              TQueryParams& Params, TStatementKind Kind);
 
 }  // namespace tavrin
