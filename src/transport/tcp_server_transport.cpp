@@ -16,7 +16,7 @@ namespace tavrin {
 namespace {
 
 [[noreturn]] void Fail(const std::string& Message) {
-  throw TDBXError(TDBXErrorCodes::None, Message);
+  throw TDBXError(TDBXErrorCodes::Unspecified, Message);
 }
 
 // Empties the connection's registry slot when the connection's serving ends, however

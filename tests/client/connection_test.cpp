@@ -359,7 +359,7 @@ TEST(DbxClientTables, ANextForAClosedTableIsRefusedAndTheConnectionGoesOn) {
     while (Table.Next()) {
     }
   });
-  EXPECT_EQ(Error.ErrorCode(), TDBXTableErrors::Code);
+  EXPECT_EQ(Error.ErrorCode(), TDBXErrorCodes::NoOpenTable);
   EXPECT_NE(Error.Message().find(TDBXTableErrors::kNoOpenTable), std::string::npos);
   EXPECT_EQ(c.Loop->UnreadBytes(), 0u);
   EXPECT_TRUE(c.ExecuteLogin().HasParameterRow);

@@ -63,7 +63,7 @@ std::string Replaced(std::string_view Pattern, const std::string& Value) {
   return Text;
 }
 
-[[noreturn]] void Fail(const std::string& Reason) { throw TDBXError(TDBXErrorCodes::None, Reason); }
+[[noreturn]] void Fail(const std::string& Reason) { throw TDBXError(TDBXErrorCodes::Unspecified, Reason); }
 
 bool IsOutward(const TDBXValueType& Type) {
   const std::int32_t Direction = Type.ParameterDirection();

@@ -124,7 +124,7 @@ void TDSServerMethod::BuildParameters() {
 
 void TDSServerMethod::SetLiteral(std::size_t Ordinal, const std::u16string& Text) {
   if (Ordinal >= FDbxParameters.size()) {
-    throw TDBXError(TDSServerMethodErrors::kInvalidOrdinalCode,
+    throw TDBXError(TDBXErrorCodes::InvalidOrdinal,
                     TDSServerMethodErrors::kInvalidOrdinal + std::to_string(Ordinal));
   }
   TDBXParameter& Parameter = *FDbxParameters[Ordinal];

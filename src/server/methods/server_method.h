@@ -23,7 +23,6 @@ namespace tavrin {
 class TDSServerMethodProvider;
 
 namespace TDSServerMethodErrors {
-inline constexpr std::int32_t kInvalidOrdinalCode = 8;
 inline constexpr char kInvalidOrdinal[] = "Invalid Ordinal:  ";  // two blanks; the ordinal follows
 inline constexpr char kMissingTable[] = "No table was sent for parameter ";
 inline constexpr char kNoEntryPoint[] = " has no entry point";
