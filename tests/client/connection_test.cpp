@@ -138,7 +138,7 @@ struct TClientOverChain {
 
   TClientOverChain() {
     Handler = BuildServerHandlerChain(
-        ServerChannel, ServerContext, kDefaultBufferKBSize,
+        ServerChannel, ServerContext, defaults::kBufferKBSize,
         [this](TDBXContext& Ctx, TDbxChannel&, std::unique_ptr<TDBXConnectionHandler> Output) {
           auto Made = std::make_unique<TClientTestServer>(Ctx, std::move(Output));
           Server = Made.get();
