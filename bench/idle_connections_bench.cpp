@@ -59,7 +59,7 @@ void BM_IdleConnections1000(benchmark::State& State) {
   TDSTCPServerTransport Transport([&Context](const TDSTCPConnectionInfo& Info) {
     TDSTCPConnectionChain Chain;
     Chain.Handler = BuildServerHandlerChain(
-        Info.Channel, Context, kDefaultBufferKBSize,
+        Info.Channel, Context, defaults::kBufferKBSize,
         [](TDBXContext& C, TDbxChannel&, std::unique_ptr<TDBXConnectionHandler> Output) {
           return std::make_unique<TPassThroughLink>(C, std::move(Output));
         },

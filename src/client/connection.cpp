@@ -213,7 +213,7 @@ TDBXExecuteReply TDBXClientConnection::Execute(std::int32_t CommandHandle) {
     Reply.Tables[i]->ReadFirstBlock();
   }
   if (NothingHeld) {
-    throw TDBXError(TDBXErrorCodes::None,
+    throw TDBXError(TDBXErrorCodes::Unspecified,
                     std::string(kNothingHeld) + std::to_string(*NothingHeld));
   }
   return Reply;

@@ -9,7 +9,7 @@ namespace tavrin {
 namespace {
 
 [[noreturn]] void RaiseNoOpenTable(std::int32_t RowHandle) {
-  throw TDBXError(TDBXTableErrors::Code,
+  throw TDBXError(TDBXErrorCodes::NoOpenTable,
                   std::string(TDBXTableErrors::kNoOpenTable) + std::to_string(RowHandle));
 }
 
@@ -54,7 +54,7 @@ void TDBXActiveTableReaderItem::AddLongValue(std::int64_t Row, std::int32_t Ordi
 TStream& TDBXActiveTableReaderItem::LongValue(std::int64_t Row, std::int32_t Ordinal) {
   const auto Found = FLongValues.find({Row, Ordinal});
   if (Found == FLongValues.end()) {
-    throw TDBXError(TDBXTableErrors::Code, std::string(TDBXTableErrors::kNoLongValue) +
+    throw TDBXError(TDBXErrorCodes::NoOpenTable, std::string(TDBXTableErrors::kNoLongValue) +
                                                std::to_string(Row) + ", ordinal " +
                                                std::to_string(Ordinal));
   }

@@ -20,11 +20,10 @@
 
 namespace tavrin {
 
-// Code and texts of the errors about row handles. A request naming a table that is not
+// Texts of the errors about row handles (code NoOpenTable). A request naming a table that is not
 // open, or asking for rows after the last block, is refused before any reader is
 // touched.
 namespace TDBXTableErrors {
-inline constexpr std::int32_t Code = 29;
 inline constexpr char kNoOpenTable[] = "No open table for row handle ";
 inline constexpr char kNoFurtherRows[] = "No further rows for row handle ";
 inline constexpr char kNoLongValue[] = "No long value pending at row ";

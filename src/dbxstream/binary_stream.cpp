@@ -48,7 +48,7 @@ std::int32_t MagnitudeBytes(std::uint64_t Value) {
 }  // namespace
 
 void TDBXBinaryStream::RaiseUnexpectedHeader() {
-  throw TDBXError(TDBXErrorCodes::None, kUnexpectedHeaderMessage);
+  throw TDBXError(TDBXErrorCodes::Unspecified, kUnexpectedHeaderMessage);
 }
 
 // --- The buffer -----------------------------------------------------------------------
@@ -434,7 +434,7 @@ std::optional<std::string> TDBXBinaryStream::ReadJSONText() {
   ReturnToPendingHeader();
   if (TakeNull()) return std::nullopt;
   if (HeaderAt(FOff) != H::Length32) {
-    throw TDBXError(TDBXErrorCodes::None, kInvalidJsonHeader);
+    throw TDBXError(TDBXErrorCodes::Unspecified, kInvalidJsonHeader);
   }
   const std::int32_t Length = ValueLength(FOff);
   std::string Text(reinterpret_cast<const char*>(FBuf.data() + FOff + TDBXValueHeader::Length32Bytes),

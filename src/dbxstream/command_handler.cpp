@@ -44,7 +44,7 @@ void TDBXCommandHandler::DbxErrorMessage(TDBXErrorMessage& Message) {
 }
 
 std::unique_ptr<TDBXJSonRow> TDBXCommandHandler::CreateDbxRow() {
-  throw TDBXError(kUnsupportedOperationCode, kNoRowObject);
+  throw TDBXError(TDBXErrorCodes::UnsupportedOperation, kNoRowObject);
 }
 
 void TDBXCommandHandler::ClearResources() {
@@ -109,11 +109,11 @@ void TDBXConnectionHandler::DbxInvocationMetadata(TJSONValue Metadata) {
 }
 
 std::int32_t TDBXConnectionHandler::GetCommandHandle() const {
-  throw TDBXError(kUnsupportedOperationCode, kNoCommandHandle);
+  throw TDBXError(TDBXErrorCodes::UnsupportedOperation, kNoCommandHandle);
 }
 
 void TDBXConnectionHandler::SetCommandHandle(std::int32_t /*Handle*/) {
-  throw TDBXError(kUnsupportedOperationCode, kNoCommandHandle);
+  throw TDBXError(TDBXErrorCodes::UnsupportedOperation, kNoCommandHandle);
 }
 
 }  // namespace tavrin

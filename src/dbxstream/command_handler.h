@@ -20,9 +20,6 @@ namespace tavrin {
 class TDBXActiveTableReaderList;
 class TDBXJSonRow;
 
-// Code of the failures of operations that a link does not support.
-inline constexpr std::int32_t kUnsupportedOperationCode = 30;
-
 class TDBXCommandHandler {
  public:
   // Next, when given, is the link messages pass on to; it is not owned.

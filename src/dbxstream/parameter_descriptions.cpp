@@ -1,7 +1,6 @@
 #include "dbxstream/parameter_descriptions.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -12,14 +11,11 @@
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/unicode_text.h"
 #include "vocabulary/value_holders.h"
+#include "vocabulary/value_text.h"
 
 namespace tavrin {
 
 namespace {
-
-constexpr std::u16string_view kTrueText = u"true";
-constexpr std::u16string_view kFalseText = u"false";
-constexpr std::string_view kBadLiteral = "Invalid literal value for parameter ";
 
 bool IsOutward(std::int32_t Direction) {
   return Direction == TDBXParameterDirections::OutParameter ||
@@ -27,64 +23,24 @@ bool IsOutward(std::int32_t Direction) {
          Direction == TDBXParameterDirections::ReturnParameter;
 }
 
-template <typename T>
-T ParseNumber(const TDBXParameter& Parameter, std::u16string_view Text) {
-  const std::string Narrow = ToUtf8(Text);
-  T Value{};
-  const auto [End, Error] = std::from_chars(Narrow.data(), Narrow.data() + Narrow.size(), Value);
-  if (Error != std::errc() || End != Narrow.data() + Narrow.size()) {
-    throw TDBXError(TDBXErrorCodes::InvalidInput, std::string(kBadLiteral) + Parameter.Name());
-  }
-  return Value;
+bool IsTextHolder(const TDBXWritableValue& Value) {
+  return HolderAs<TDBXWideStringValue>(Value) != nullptr || HolderAs<TDBXAnsiStringValue>(Value) != nullptr;
 }
 
-// The literal's text converted by the parameter's holder; kinds without a text form
-// keep no value.
+// The literal's text converted by the parameter's holder. A null literal travels as an
+// empty text, so an empty text leaves a kind that has no empty value null.
 void SetLiteralValue(TDBXParameter& Parameter, std::u16string_view Text) {
-  TDBXWritableValue* Value = Parameter.Value();
-  if (auto* Wide = dynamic_cast<TDBXWideStringValue*>(Value)) {
-    Wide->SetWideString(std::u16string(Text));
-  } else if (auto* Ansi = dynamic_cast<TDBXAnsiStringValue*>(Value)) {
-    Ansi->SetAnsiString(ToUtf8(Text));
-  } else if (auto* Bcd = dynamic_cast<TDBXBcdValue*>(Value)) {
-    Bcd->SetBcd(ToUtf8(Text));
-  } else if (auto* I16 = dynamic_cast<TDBXInt16Value*>(Value)) {
-    I16->SetInt16(ParseNumber<std::int16_t>(Parameter, Text));
-  } else if (auto* I32 = dynamic_cast<TDBXInt32Value*>(Value)) {
-    I32->SetInt32(ParseNumber<std::int32_t>(Parameter, Text));
-  } else if (auto* I64 = dynamic_cast<TDBXInt64Value*>(Value)) {
-    I64->SetInt64(ParseNumber<std::int64_t>(Parameter, Text));
-  } else if (auto* Dbl = dynamic_cast<TDBXDoubleValue*>(Value)) {
-    Dbl->SetDouble(ParseNumber<double>(Parameter, Text));
-  } else if (auto* Bool = dynamic_cast<TDBXBooleanValue*>(Value)) {
-    Bool->SetBoolean(Text == kTrueText);
-  }
+  TDBXWritableValue& Value = *Parameter.Value();
+  if (Text.empty() && !IsTextHolder(Value)) return;
+  SetLiteralFromText(Parameter, Value, Text);
 }
 
-// The value of a literal parameter as the description carries it.
+// The value of a literal parameter as the description carries it: empty for a null.
 std::u16string LiteralText(const TDBXParameter& Parameter) {
   const TDBXWritableValue* Value = Parameter.Value();
   if (Value == nullptr || Value->IsNull()) return {};
-  if (const auto* Wide = dynamic_cast<const TDBXWideStringValue*>(Value)) {
-    return Wide->GetWideString();
-  }
-  if (const auto* Ansi = dynamic_cast<const TDBXAnsiStringValue*>(Value)) {
-    return ToUtf16(Ansi->GetAnsiString());
-  }
-  if (const auto* Bcd = dynamic_cast<const TDBXBcdValue*>(Value)) return ToUtf16(Bcd->GetBcd());
-  if (const auto* I16 = dynamic_cast<const TDBXInt16Value*>(Value)) {
-    return ToUtf16(std::to_string(I16->GetInt16()));
-  }
-  if (const auto* I32 = dynamic_cast<const TDBXInt32Value*>(Value)) {
-    return ToUtf16(std::to_string(I32->GetInt32()));
-  }
-  if (const auto* I64 = dynamic_cast<const TDBXInt64Value*>(Value)) {
-    return ToUtf16(std::to_string(I64->GetInt64()));
-  }
-  if (const auto* Bool = dynamic_cast<const TDBXBooleanValue*>(Value)) {
-    return std::u16string(Bool->GetBoolean() ? kTrueText : kFalseText);
-  }
-  return {};
+  if (const auto* Wide = HolderAs<TDBXWideStringValue>(*Value)) return Wide->GetWideString();
+  return ToUtf16(ValueText(Parameter, *Value));
 }
 
 std::int32_t SizeOnWire(std::int64_t Size) {

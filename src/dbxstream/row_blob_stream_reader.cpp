@@ -72,7 +72,7 @@ void TDBXRowBlobStreamReader::RequestPiece() {
 
 std::size_t TDBXRowBlobStreamReader::FetchPiece(std::span<std::uint8_t> Buffer) {
   if (FOrigin.Reader == nullptr || FOrigin.Writer == nullptr) {
-    throw TDBXError(TDBXErrorCodes::None, "No connection to fetch the rest of a blob from");
+    throw TDBXError(TDBXErrorCodes::Unspecified, "No connection to fetch the rest of a blob from");
   }
   RequestPiece();
   auto& Reader = *FOrigin.Reader;

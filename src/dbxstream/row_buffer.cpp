@@ -479,7 +479,7 @@ void TDBXRowBuffer::ReadSize(std::int32_t Size) {
 
 void TDBXRowBuffer::ReadDataBytes() {
   if (FDbxStreamReader == nullptr) {
-    throw TDBXError(TDBXErrorCodes::None, "Row buffer has no stream reader");
+    throw TDBXError(TDBXErrorCodes::Unspecified, "Row buffer has no stream reader");
   }
   const std::int32_t Count = FDbxStreamReader->ReadInt();
   if (Count < 0 || Count > limits::kMaxDataBlockBytes) {

@@ -46,20 +46,7 @@ void TQuery::SetDatabaseName(std::string Folder) {
   FDatabaseName = std::move(Folder);
 }
 
-void TQuery::SQLChanged() {
-  // A caller that clears the statement and adds the same lines again (every login does)
-  // finds the names already parsed.
-  std::string Text = FSQL.Text();
-  if (Text.empty()) {
-    FParams.Rebuild({});
-    return;
-  }
-  if (Text != FParsedText) {
-    FParsedNames = ParamNamesOf(Text);
-    FParsedText = std::move(Text);
-  }
-  FParams.Rebuild(FParsedNames);
-}
+void TQuery::SQLChanged() { FParams.Reset(); }
 
 void TQuery::Open() {
   if (FActive) return;

@@ -37,8 +37,9 @@ using TDataSetNotifyEvent = std::function<void(TDataSet& DataSet)>;
 class TQuery;
 
 // The statement's lines. Changing them closes the query first (with its close events)
-// and then renews the parameter list from the new text, every parameter unbound: bind
-// the values once the statement is complete.
+// and then empties the parameter list: bind the values by name once the statement is
+// complete. The names SQLite finds in the statement become the list when it first runs
+// (query_params.h).
 class TQuerySQL {
  public:
   void Clear();
@@ -79,8 +80,10 @@ class TQuery : public TFieldsDataSet {
   TQuerySQL& SQL() { return FSQL; }
   const TQuerySQL& SQL() const { return FSQL; }
 
+  // The names bound so far until the statement first runs, then the statement's own.
   TQueryParams& Params() { return FParams; }
-  // Raises EDatabaseError "Parameter not found: <Name>" for a name not in the statement.
+  // Raises EDatabaseError "Parameter not found: <Name>" for a name not in the statement:
+  // here once the statement has run, else when it runs.
   TQueryParam& ParamByName(std::string_view Name) { return FParams.ParamByName(Name); }
 
   void SetBeforeOpen(TDataSetNotifyEvent Handler) { FBeforeOpen = std::move(Handler); }
@@ -144,8 +147,6 @@ class TQuery : public TFieldsDataSet {
   std::string FDatabaseName;
   TQuerySQL FSQL{*this};
   TQueryParams FParams;
-  std::string FParsedText;                // the last statement whose parameters were parsed
-  std::vector<std::string> FParsedNames;  // and their names
   TDataSetNotifyEvent FBeforeOpen, FAfterOpen, FBeforeClose, FAfterClose;
 
   bool FActive = false;

@@ -7,32 +7,6 @@
 #include "dataset/database_error.h"
 
 namespace tavrin {
-namespace {
-
-bool IsNameStart(char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_'; }
-bool IsNamePart(char C) { return IsNameStart(C) || (C >= '0' && C <= '9'); }
-
-// Position just past the quoted text or comment starting at Pos, or Pos when none starts
-// there. An unclosed one runs to the end of the text.
-std::size_t SkipQuotedOrComment(std::string_view Sql, std::size_t Pos) {
-  const char C = Sql[Pos];
-  const auto Until = [&](std::string_view Closing, std::size_t From) {
-    const std::size_t End = Sql.find(Closing, From);
-    return End == std::string_view::npos ? Sql.size() : End + Closing.size();
-  };
-  switch (C) {
-    case '\'': case '"': case '`': {
-      // A doubled quote inside stands for one, which the scan handles as two quoted runs.
-      return Until(std::string_view(&Sql[Pos], 1), Pos + 1);
-    }
-    case '[': return Until("]", Pos + 1);
-    case '-': return Sql.substr(Pos, 2) == "--" ? Until("\n", Pos + 2) : Pos;
-    case '/': return Sql.substr(Pos, 2) == "/*" ? Until("*/", Pos + 2) : Pos;
-    default: return Pos;
-  }
-}
-
-}  // namespace
 
 std::string TQueryParam::AsString() const {
   if (const auto* Text = std::get_if<std::string>(&FValue)) return *Text;
@@ -66,37 +40,40 @@ const TQueryParam* TQueryParams::FindParam(std::string_view Name) const {
 }
 
 TQueryParam& TQueryParams::ParamByName(std::string_view Name) {
-  TQueryParam* Found = FindParam(Name);
-  if (!Found) throw EDatabaseError(kParamNotFound + std::string(Name));
-  return *Found;
+  if (TQueryParam* Found = FindParam(Name)) return *Found;
+  if (FKnown) throw EDatabaseError(kParamNotFound + std::string(Name));
+  FItems.push_back(std::make_unique<TQueryParam>(std::string(Name)));
+  return *FItems.back();
 }
 
-void TQueryParams::Rebuild(const std::vector<std::string>& Names) {
+void TQueryParams::Reset() {
   FItems.clear();
-  for (const std::string& Name : Names) FItems.push_back(std::make_unique<TQueryParam>(Name));
+  FKnown = false;
 }
 
-std::vector<std::string> ParamNamesOf(std::string_view Sql) {
-  std::vector<std::string> Names;
-  std::size_t Pos = 0;
-  while (Pos < Sql.size()) {
-    const std::size_t Skipped = SkipQuotedOrComment(Sql, Pos);
-    if (Skipped != Pos) {
-      Pos = Skipped;
-      continue;
-    }
-    if (Sql[Pos] == ':' && Pos + 1 < Sql.size() && IsNameStart(Sql[Pos + 1])) {
-      std::size_t End = Pos + 1;
-      while (End < Sql.size() && IsNamePart(Sql[End])) ++End;
-      std::string Name(Sql.substr(Pos + 1, End - Pos - 1));
-      const bool Seen = std::any_of(Names.begin(), Names.end(), [&](const std::string& N) { return SameName(N, Name); });
-      if (!Seen) Names.push_back(std::move(Name));
-      Pos = End;
-      continue;
-    }
-    ++Pos;
+void TQueryParams::Adopt(const std::vector<std::string>& Names) {
+  const auto InStatement = [&](const std::string& Name) {
+    return std::any_of(Names.begin(), Names.end(), [&](const std::string& N) { return SameName(N, Name); });
+  };
+  for (const auto& Item : FItems) {
+    if (!InStatement(Item->Name())) throw EDatabaseError(kParamNotFound + Item->Name());
   }
-  return Names;
+  // A parameter bound before keeps its object, so a reference to it stays good.
+  std::vector<std::unique_ptr<TQueryParam>> Adopted;
+  for (const std::string& Name : Names) {
+    const bool Seen = std::any_of(Adopted.begin(), Adopted.end(), [&](const auto& P) { return SameName(P->Name(), Name); });
+    if (Seen) continue;
+    const auto Bound =
+        std::find_if(FItems.begin(), FItems.end(), [&](const auto& P) { return P && SameName(P->Name(), Name); });
+    if (Bound != FItems.end()) {
+      Adopted.push_back(std::move(*Bound));
+      Adopted.back()->FName = Name;
+    } else {
+      Adopted.push_back(std::make_unique<TQueryParam>(Name));
+    }
+  }
+  FItems = std::move(Adopted);
+  FKnown = true;
 }
 
 }  // namespace tavrin

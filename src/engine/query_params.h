@@ -1,6 +1,9 @@
 #pragma once
 // The parameters of a query's statement: ":name" in the text, bound by name before the
-// query runs (ParamByName("pNome").SetAsString(...)).
+// query runs (ParamByName("pNome").SetAsString(...)). Which names the statement has is
+// SQLite's to say, and it says so only when it prepares the statement against the
+// database: until the statement first runs the list holds the names bound so far, and
+// from then on it is the statement's own list (Adopt).
 //
 // Threading: parameters belong to their query and to the thread using it.
 
@@ -41,6 +44,7 @@ class TQueryParam {
   std::string AsString() const;
 
  private:
+  friend class TQueryParams;  // renames a bound parameter to the statement's spelling
   void Assign(TFieldValue Value) {
     FValue = std::move(Value);
     FBound = true;
@@ -56,27 +60,32 @@ class TQueryParams {
   static constexpr char kParamNotFound[] = "Parameter not found: ";
 
   std::int32_t Count() const { return static_cast<std::int32_t>(FItems.size()); }
-  // Parameter Index, in order of first appearance in the statement. Raises
-  // EDatabaseError kParamNotFound with the index outside the list.
+  // Parameter Index: in the statement's order once known, else in the order bound.
+  // Raises EDatabaseError kParamNotFound with the index outside the list.
   TQueryParam& operator[](std::int32_t Index);
   const TQueryParam& operator[](std::int32_t Index) const;
   // The parameter named Name, ignoring ASCII letter case; null when none.
   TQueryParam* FindParam(std::string_view Name);
   const TQueryParam* FindParam(std::string_view Name) const;
-  // As FindParam; raises EDatabaseError "Parameter not found: <Name>" when none.
+  // As FindParam. While the statement's names are not known yet, a name not in the list
+  // joins it, unbound; once they are, raises EDatabaseError "Parameter not found: <Name>"
+  // for a name the statement does not have.
   TQueryParam& ParamByName(std::string_view Name);
 
-  // Makes the list the parameters named Names, in that order, each unbound.
-  void Rebuild(const std::vector<std::string>& Names);
+  // True once the list is the statement's own (Adopt), until Reset.
+  bool Known() const { return FKnown; }
+  // Empties the list for a new statement whose names are not known yet.
+  void Reset();
+  // Makes the list the statement's parameters, named Names (as SQLite reads them, without
+  // the leading ':'; names differing only in ASCII letter case are one parameter), in
+  // that order, each keeping the value bound under its name. Raises EDatabaseError
+  // "Parameter not found: <Name>", leaving the list as it was, when a parameter was bound
+  // under a name the statement does not have.
+  void Adopt(const std::vector<std::string>& Names);
 
  private:
   std::vector<std::unique_ptr<TQueryParam>> FItems;
+  bool FKnown = false;
 };
-
-// The names of the ":name" parameters of Sql, each once, in order of first appearance.
-// A name is a letter or "_" followed by letters, digits and "_". Colons inside quoted
-// text ('...', "...", [...], `...`) and comments (-- to the end of the line, /* ... */)
-// are not parameters.
-std::vector<std::string> ParamNamesOf(std::string_view Sql);
 
 }  // namespace tavrin

@@ -97,11 +97,18 @@ class TTakenStatement {
   std::unique_lock<std::mutex> FLock;  // declared last: left before the rest goes
 };
 
-void BindParameters(TSqliteStatement& Statement, const TQueryParams& Params) {
+// The statement's parameters as SQLite found them in its text become Params' list; each
+// takes the value bound under its name.
+void BindParameters(TSqliteStatement& Statement, TQueryParams& Params) {
+  std::vector<std::string> Names;
   for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
     const std::string Written = Statement.ParameterName(Number);
     if (Written.size() < 2 || Written[0] != ':') RaiseDatabaseError(kUnnamedParameter);
-    const std::string Name = Written.substr(1);
+    Names.push_back(Written.substr(1));
+  }
+  Params.Adopt(Names);
+  for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
+    const std::string& Name = Names[static_cast<std::size_t>(Number - 1)];
     const TQueryParam* Param = Params.FindParam(Name);
     if (!Param || !Param->Bound()) RaiseDatabaseError(kNoParameterValue + Name);
     Statement.Bind(Number, Param->Value());
@@ -144,7 +151,7 @@ TFieldDefinition DescribeColumn(TSqliteConnection& Connection, const TSqliteStat
 }  // namespace
 
 TStatementCursor::TStatementCursor(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                                   const TQueryParams& Params)
+                                   TQueryParams& Params)
     : FSql(Sql) {
   std::vector<TColumnOrigin> Origins;
   for (int Attempt = 1;; ++Attempt) {
@@ -283,7 +290,7 @@ bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
 }
 
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                              const TQueryParams& Params) {
+                              TQueryParams& Params) {
   TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Write);
   BindParameters(*Taken.Statement, Params);
   try {

@@ -35,10 +35,12 @@ class TStatementCursor {
   // Runs Sql (one statement returning columns; ":name" parameters take their values
   // from Params) against the database of the data folder DatabaseName (a path as the
   // product writes it, see platform::NativePath), opening protected tables with
-  // Session's passwords. Raises EDatabaseError with a TDatabaseMessages text on every
-  // failure.
+  // Session's passwords. The ":name" parameters SQLite finds in the statement become
+  // Params' list (TQueryParams::Adopt). Raises EDatabaseError with a TDatabaseMessages
+  // text, or "Parameter not found: <name>" for a value bound under a name the statement
+  // lacks, on every failure.
   TStatementCursor(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                   const TQueryParams& Params);
+                   TQueryParams& Params);
   // Puts the statement back for the next run of its text.
   ~TStatementCursor();
   TStatementCursor(const TStatementCursor&) = delete;
@@ -84,6 +86,6 @@ class TStatementCursor {
 // Runs Sql (one statement; its rows, if any, are not read) as TStatementCursor does and
 // returns the number of rows it changed. Raises EDatabaseError as TStatementCursor.
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
-                              const TQueryParams& Params);
+                              TQueryParams& Params);
 
 }  // namespace tavrin

@@ -1,6 +1,6 @@
 #pragma once
 // TServerContainer1: wires the remote server. DSServer1 (the server with its registry
-// and connection events), DSTCPServerTransport1 (TCP, port 211 unless told otherwise)
+// and connection events), DSTCPServerTransport1 (TCP, on the default port unless told otherwise)
 // and DSServerClass1 (the registration of TvxServerMethods8765, one instance per client
 // session). Creating the container loads it, and loading starts the server, so the
 // port is open once the constructor returns; a failure to start (a busy port) undoes
@@ -18,7 +18,7 @@
 #include "server/methods/server_class.h"
 #include "product/server_methods.h"
 #include "server/tcp/tcp_server_link.h"
-#include "transport/tcp_limits.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
 
@@ -30,7 +30,7 @@ inline constexpr char kDisconnected[] = " - Desconectado do IP ";
 
 struct TServerContainerSettings {
   // The TCP port listened on; 0 lets the system choose one (tests).
-  std::int32_t Port = tcp::kDefaultPort;
+  std::int32_t Port = defaults::kPort;
 };
 
 class TServerContainer1 {

@@ -15,8 +15,8 @@ constexpr char kExecute[] = "AS_Execute";
 }  // namespace
 
 void TDataSetProvider::RaiseNotAvailable(const char* Method) const {
-  if (FDataSet == nullptr) throw TDBXError(TProviderErrors::kCode, TProviderErrors::kMissingDataSet);
-  throw TDBXError(TProviderErrors::kCode, Method + std::string(TProviderErrors::kNotAvailable) + Name());
+  if (FDataSet == nullptr) throw TDBXError(TDBXErrorCodes::ProviderFailure, TProviderErrors::kMissingDataSet);
+  throw TDBXError(TDBXErrorCodes::ProviderFailure, Method + std::string(TProviderErrors::kNotAvailable) + Name());
 }
 
 TDSVariant TDataSetProvider::ApplyUpdates(const TDSVariant&, std::int32_t, std::int32_t&, TDBXStreamValue&) {

@@ -20,7 +20,6 @@ namespace tavrin {
 class TDataSet;
 
 namespace TProviderErrors {
-inline constexpr std::int32_t kCode = TDSProviderErrors::kCode;
 inline constexpr char kMissingDataSet[] = "Missing DataSet property";
 // "<method> is not available yet on provider <name>"
 inline constexpr char kNotAvailable[] = " is not available yet on provider ";

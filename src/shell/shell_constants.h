@@ -56,7 +56,7 @@ inline constexpr std::string_view kDataFolderStatusPrefix = "Pasta de dados: ";
 inline constexpr std::string_view kLanAddressCaption = "Endereço para conexão pela rede local: ";
 inline constexpr std::string_view kInternetAddressCaption = "Endereço para conexão pela internet: ";
 // The program without a window also says which port it listens on (it may be told
-// another than 211, or any free one).
+// another than the default, or any free one).
 inline constexpr std::string_view kPortInUseCaption = "Porta em uso: ";
 inline constexpr std::string_view kLanAddressUnknown = "Não detectado.";
 inline constexpr std::string_view kInternetAddressUnavailable = "Não disponível";

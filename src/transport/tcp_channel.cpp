@@ -35,7 +35,7 @@ void TDSTCPChannel::Close() {
 
 void TDSTCPChannel::Lost() {
   FConnectionLost.store(true);
-  throw TDBXError(TDBXErrorCodes::None, std::string(tcp::kConnectionLost));
+  throw TDBXError(TDBXErrorCodes::Unspecified, std::string(tcp::kConnectionLost));
 }
 
 std::int32_t TDSTCPChannel::ReadSome(std::span<std::uint8_t> Buffer, bool Wait) {

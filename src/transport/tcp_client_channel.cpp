@@ -50,7 +50,7 @@ TDBXTcpClientChannel::TDBXTcpClientChannel(const std::string& Host, std::uint16_
   asio::ip::tcp::resolver Resolver(FSocket->Io);
   const auto Endpoints = Resolver.resolve(Host, std::to_string(Port), Error);
   if (Error) {
-    throw TDBXError(TDBXErrorCodes::None, std::string(kConnectFailed) + Where + ": " + Error.message());
+    throw TDBXError(TDBXErrorCodes::Unspecified, std::string(kConnectFailed) + Where + ": " + Error.message());
   }
 
   bool Done = false;
@@ -61,11 +61,11 @@ TDBXTcpClientChannel::TDBXTcpClientChannel(const std::string& Host, std::uint16_
                       });
   if (!RunFor(FSocket->Io, FSocket->Socket, Done, Timeout)) {
     Close();
-    throw TDBXError(TDBXErrorCodes::None, std::string(kConnectTimedOut) + Where);
+    throw TDBXError(TDBXErrorCodes::Unspecified, std::string(kConnectTimedOut) + Where);
   }
   if (Error) {
     Close();
-    throw TDBXError(TDBXErrorCodes::None, std::string(kConnectFailed) + Where + ": " + Error.message());
+    throw TDBXError(TDBXErrorCodes::Unspecified, std::string(kConnectFailed) + Where + ": " + Error.message());
   }
   // Requests are small and each waits for its reply: send them at once.
   FSocket->Socket.set_option(asio::ip::tcp::no_delay(true), Error);
@@ -100,11 +100,11 @@ void TDBXTcpClientChannel::Negotiate(std::chrono::milliseconds Timeout) {
                    });
   if (!RunFor(FSocket->Io, FSocket->Socket, Done, Timeout) || Error) {
     Close();
-    throw TDBXError(TDBXErrorCodes::None, std::string(kNoProbeAnswer));
+    throw TDBXError(TDBXErrorCodes::Unspecified, std::string(kNoProbeAnswer));
   }
   if (Answer != tcp::kNoFiltersAnswer) {
     Close();
-    throw TDBXError(TDBXErrorCodes::None, std::string(kFilteredServer));
+    throw TDBXError(TDBXErrorCodes::Unspecified, std::string(kFilteredServer));
   }
 }
 
@@ -147,7 +147,7 @@ void TDBXTcpClientChannel::Close() {
 
 void TDBXTcpClientChannel::Lost() {
   FConnectionLost = true;
-  throw TDBXError(TDBXErrorCodes::None, std::string(tcp::kConnectionLost));
+  throw TDBXError(TDBXErrorCodes::Unspecified, std::string(tcp::kConnectionLost));
 }
 
 }  // namespace tavrin

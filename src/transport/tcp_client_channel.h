@@ -13,20 +13,18 @@
 #include <string>
 
 #include "dbxstream/channel.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
 
 class TDBXTcpClientChannel : public TDbxChannel {
  public:
-  // Default bound on connecting (and on the probe's answer).
-  static constexpr std::chrono::milliseconds kDefaultConnectTimeout{5000};
-
   // Connects to Host (a name or an address) and Port within Timeout. With Probe, sends
   // 05 05 05 05 05 and requires the answer 06 00 00 00 00 within Timeout. Raises
   // TDBXError when the name cannot be resolved, no connection is made in time, or the
   // answer to the probe is missing or different.
   TDBXTcpClientChannel(const std::string& Host, std::uint16_t Port, bool Probe = true,
-                       std::chrono::milliseconds Timeout = kDefaultConnectTimeout);
+                       std::chrono::milliseconds Timeout = defaults::kConnectTimeout);
   ~TDBXTcpClientChannel() override;
 
   TDBXTcpClientChannel(const TDBXTcpClientChannel&) = delete;

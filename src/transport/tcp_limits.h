@@ -1,5 +1,6 @@
 #pragma once
-// Every default, limit and fixed text of the TCP transport, in one place.
+// Every fixed limit and text of the TCP transport, in one place; the defaults of its
+// settings are in vocabulary/defaults.h.
 
 #include <array>
 #include <cstdint>
@@ -7,16 +8,8 @@
 
 namespace tavrin::tcp {
 
-// --- Settings and their defaults -------------------------------------------------------
-inline constexpr std::int32_t kDefaultPort = 211;            // the port mobile clients expect
-inline constexpr std::int32_t kDefaultPoolSize = 10;         // connection threads kept parked
-inline constexpr std::int32_t kDefaultMaxThreads = 0;        // 0 = no upper bound
-inline constexpr std::int32_t kDefaultBufferKBSize = 32;     // stream read/write buffers, in KB
-inline constexpr std::int32_t kMinBufferKBSize = 1;          // a smaller value set becomes this
-inline constexpr std::int32_t kMaxBufferKBSize = 1000;       // a larger value set becomes this
-inline constexpr std::int32_t kBytesPerKB = 1024;
-inline constexpr std::int32_t kDefaultKeepAliveTimeMs = 300000;   // idle time before probing
-inline constexpr std::int32_t kDefaultKeepAliveIntervalMs = 100;  // between probes
+// --- Ranges --------------------------------------------------------------------------------
+// (The settings' defaults are in vocabulary/defaults.h.)
 inline constexpr std::int32_t kMaxPort = 65535;
 
 // --- Fixed sizes -------------------------------------------------------------------------

@@ -16,7 +16,7 @@ namespace tavrin {
 namespace {
 
 [[noreturn]] void Fail(const std::string& Message) {
-  throw TDBXError(TDBXErrorCodes::None, Message);
+  throw TDBXError(TDBXErrorCodes::Unspecified, Message);
 }
 
 // Empties the connection's registry slot when the connection's serving ends, however
@@ -57,7 +57,7 @@ void TDSTCPServerTransport::SetPort(std::int32_t Value) {
 }
 
 void TDSTCPServerTransport::SetBufferKBSize(std::int32_t Value) {
-  FSettings.BufferKBSize = std::clamp(Value, tcp::kMinBufferKBSize, tcp::kMaxBufferKBSize);
+  FSettings.BufferKBSize = std::clamp(Value, defaults::kMinBufferKBSize, defaults::kMaxBufferKBSize);
 }
 
 void TDSTCPServerTransport::SetIPImplementationID(std::string Value) {
@@ -212,7 +212,7 @@ void TDSTCPServerTransport::ServeConnection(const std::shared_ptr<TDSTCPConnecti
   const TRegistration Registration(FRegistry, *Connection);
   TDSTCPConnectionChain Chain = FFactory(TDSTCPConnectionInfo{
       Filter, Registration.Handle(), Registration.Unregisterer(),
-      FRun.BufferKBSize * tcp::kBytesPerKB, *this});
+      FRun.BufferKBSize * defaults::kBytesPerKB, *this});
   if (!Chain.Handler) {
     Filter.Close();
     return;

@@ -29,6 +29,7 @@
 #include "transport/keep_alive.h"
 #include "transport/session_events.h"
 #include "transport/tcp_limits.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
 
@@ -61,18 +62,18 @@ class TDSTCPServerTransport {
   TDSTCPServerTransport(const TDSTCPServerTransport&) = delete;
   TDSTCPServerTransport& operator=(const TDSTCPServerTransport&) = delete;
 
-  // --- Settings ------------------------------------------------------------------------
-  // TCP port listened on (default 211); 0 lets the system choose a free one (see
-  // BoundPort). Raises TDBXError outside 0..65535.
+  // --- Settings (their defaults: vocabulary/defaults.h) --------------------------------
+  // TCP port listened on; 0 lets the system choose a free one (see BoundPort). Raises
+  // TDBXError outside 0..65535.
   std::int32_t Port() const { return FSettings.Port; }
   void SetPort(std::int32_t Value);
-  // Connection threads kept parked (default 10).
+  // Connection threads kept parked.
   std::int32_t PoolSize() const { return FSettings.PoolSize; }
   void SetPoolSize(std::int32_t Value) { FSettings.PoolSize = Value; }
-  // Upper bound of busy connection threads; 0 (default) = no bound.
+  // Upper bound of busy connection threads; 0 = no bound.
   std::int32_t MaxThreads() const { return FSettings.MaxThreads; }
   void SetMaxThreads(std::int32_t Value) { FSettings.MaxThreads = Value; }
-  // Stream buffer size in KB (default 32), clamped to 1..1000.
+  // Stream buffer size in KB, clamped to the range of the defaults.
   std::int32_t BufferKBSize() const { return FSettings.BufferKBSize; }
   void SetBufferKBSize(std::int32_t Value);
   // Names of transport filters. This server implements none: Start refuses a
@@ -92,9 +93,9 @@ class TDSTCPServerTransport {
   // TCP keep-alive: kaDefault (default) leaves sockets as the system sets them.
   TKeepAliveEnablement KeepAliveEnablement() const { return FSettings.KeepAlive; }
   void SetKeepAliveEnablement(TKeepAliveEnablement Value) { FSettings.KeepAlive = Value; }
-  std::int32_t KeepAliveTime() const { return FSettings.KeepAliveTimeMs; }  // ms, default 300000
+  std::int32_t KeepAliveTime() const { return FSettings.KeepAliveTimeMs; }  // ms
   void SetKeepAliveTime(std::int32_t Ms) { FSettings.KeepAliveTimeMs = Ms; }
-  std::int32_t KeepAliveInterval() const { return FSettings.KeepAliveIntervalMs; }  // ms, default 100
+  std::int32_t KeepAliveInterval() const { return FSettings.KeepAliveIntervalMs; }  // ms
   void SetKeepAliveInterval(std::int32_t Ms) { FSettings.KeepAliveIntervalMs = Ms; }
   // Which socket implementation to use; only the default one (empty) exists. Raises
   // "IPImplementationID cannot be change while transport is active" while started.
@@ -125,18 +126,18 @@ class TDSTCPServerTransport {
 
  private:
   struct TSettings {
-    std::int32_t Port = tcp::kDefaultPort;
-    std::int32_t PoolSize = tcp::kDefaultPoolSize;
-    std::int32_t MaxThreads = tcp::kDefaultMaxThreads;
-    std::int32_t BufferKBSize = tcp::kDefaultBufferKBSize;
+    std::int32_t Port = defaults::kPort;
+    std::int32_t PoolSize = defaults::kPoolSize;
+    std::int32_t MaxThreads = defaults::kMaxThreads;
+    std::int32_t BufferKBSize = defaults::kBufferKBSize;
     std::vector<std::string> Filters;
     TDSCustomAuthenticationManager* AuthenticationManager = nullptr;
     TDSTCPConnectEvent OnConnect;
     TDSTCPConnectEvent OnDisconnect;
     TDSListenerErrorEvent OnListenerError;
     TKeepAliveEnablement KeepAlive = TKeepAliveEnablement::kaDefault;
-    std::int32_t KeepAliveTimeMs = tcp::kDefaultKeepAliveTimeMs;
-    std::int32_t KeepAliveIntervalMs = tcp::kDefaultKeepAliveIntervalMs;
+    std::int32_t KeepAliveTimeMs = defaults::kKeepAliveTimeMs;
+    std::int32_t KeepAliveIntervalMs = defaults::kKeepAliveIntervalMs;
     std::string IPImplementationID;
     TDSSessionEvents* SessionEvents = nullptr;
   };

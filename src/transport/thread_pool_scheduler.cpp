@@ -26,7 +26,7 @@ void TDSThreadPoolScheduler::Run(std::function<void()>& Task) {
   JoinEnded();
   std::unique_lock Guard(FLock);
   if (FShuttingDown || (FMaxThreads > 0 && FBusy >= FMaxThreads)) {
-    throw TDBXError(TDBXErrorCodes::None, std::string(tcp::kMaxThreadsExceeded));
+    throw TDBXError(TDBXErrorCodes::Unspecified, std::string(tcp::kMaxThreadsExceeded));
   }
   if (FParked.empty()) {
     StartWorker(Guard);

@@ -138,7 +138,7 @@ struct TClientOverChain {
 
   TClientOverChain() {
     Handler = BuildServerHandlerChain(
-        ServerChannel, ServerContext, kDefaultBufferKBSize,
+        ServerChannel, ServerContext, defaults::kBufferKBSize,
         [this](TDBXContext& Ctx, TDbxChannel&, std::unique_ptr<TDBXConnectionHandler> Output) {
           auto Made = std::make_unique<TClientTestServer>(Ctx, std::move(Output));
           Server = Made.get();
@@ -359,7 +359,7 @@ TEST(DbxClientTables, ANextForAClosedTableIsRefusedAndTheConnectionGoesOn) {
     while (Table.Next()) {
     }
   });
-  EXPECT_EQ(Error.ErrorCode(), TDBXTableErrors::Code);
+  EXPECT_EQ(Error.ErrorCode(), TDBXErrorCodes::NoOpenTable);
   EXPECT_NE(Error.Message().find(TDBXTableErrors::kNoOpenTable), std::string::npos);
   EXPECT_EQ(c.Loop->UnreadBytes(), 0u);
   EXPECT_TRUE(c.ExecuteLogin().HasParameterRow);

@@ -155,18 +155,22 @@ TEST_F(QueryTest, TheLoginStatementFindsUsersByUpperCasedParameters) {
   }
 }
 
-TEST_F(QueryTest, ParametersComeFromTheStatementAndStartUnboundWithEachChange) {
+TEST_F(QueryTest, ParametersAreTheStatementsOnceItRunsAndStartUnboundWithEachChange) {
   auto Query = MakeQuery(kLoginStatement);
+  Query->ParamByName("pNome").SetAsString("ADMIN");
+  EXPECT_EQ(FailureOf([&] { Query->Open(); }), "No value for parameter: pSenha");
+  // Once it ran, the list is the statement's, in its order and spelling.
   ASSERT_EQ(Query->Params().Count(), 2);
   EXPECT_EQ(Query->Params()[0].Name(), "pNome");
-  Query->ParamByName("pNome").SetAsString("ADMIN");
+  EXPECT_TRUE(Query->Params()[0].Bound());
+  EXPECT_EQ(Query->Params()[1].Name(), "pSenha");
+  EXPECT_FALSE(Query->Params()[1].Bound());
   EXPECT_EQ(FailureOf([&] { Query->ParamByName("pOutro"); }), "Parameter not found: pOutro");
-  EXPECT_EQ(FailureOf([&] { Query->Open(); }), "No value for parameter: pSenha");
 
   // A new statement binds nothing left over from the one before.
   Query->SQL().Clear();
   Query->SQL().Add("select nivel from tabuser where upper(nome)=:PNOME");
-  ASSERT_EQ(Query->Params().Count(), 1);
+  EXPECT_EQ(Query->Params().Count(), 0);
   EXPECT_EQ(FailureOf([&] { Query->Open(); }), "No value for parameter: PNOME");
   Query->ParamByName("pnome").SetAsString("ADMIN");
   Query->Open();
@@ -177,13 +181,37 @@ TEST_F(QueryTest, ParametersComeFromTheStatementAndStartUnboundWithEachChange) {
   Query->ParamByName("pnome").Clear();
   Query->Open();
   EXPECT_EQ(Query->RecordCount(), 0);
+
+  // A value bound under a name the statement lacks fails the run, whose list stays as
+  // it was bound.
+  Query->SQL().Clear();
+  Query->SQL().Add("select nivel from tabuser where upper(nome)=:pNome");
+  Query->ParamByName("pNome").SetAsString("ADMIN");
+  Query->ParamByName("pOutro").SetAsString("x");
+  EXPECT_EQ(FailureOf([&] { Query->Open(); }), "Parameter not found: pOutro");
+  EXPECT_EQ(Query->Params().Count(), 2);
 }
 
-TEST(QueryParamNames, AreFoundOutsideQuotesAndCommentsEachOnce) {
-  EXPECT_EQ(ParamNamesOf("select :a, ':b', \":c\", [:d], `:e` -- :f\n, /* :g */ :h_1, :A, x::y, :2"),
-            (std::vector<std::string>{"a", "h_1", "y"}));
-  EXPECT_EQ(ParamNamesOf("select 'it''s :x' || :y"), (std::vector<std::string>{"y"}));
-  EXPECT_TRUE(ParamNamesOf("select ':unclosed").empty());
+TEST_F(QueryTest, ParameterNamesAreTheOnesSQLiteReadsInTheText) {
+  // No parameter inside quoted text or comments; a name may hold any letter, or start
+  // with a digit, as SQLite reads it.
+  auto Query = MakeQuery(
+      "select nivel, ':x' as t from tabuser /* :y */ where upper(nome) = :pre\xC3\xA7o -- :z\n and nivel > :2");
+  Query->ParamByName("pre\xC3\xA7o").SetAsString("ADMIN");
+  Query->ParamByName("2").SetAsInteger(5);
+  Query->Open();
+  ASSERT_EQ(Query->RecordCount(), 1);
+  EXPECT_EQ(Query->Fields(0).AsInteger(), 9);
+  ASSERT_EQ(Query->Params().Count(), 2);
+  EXPECT_EQ(Query->Params()[0].Name(), "pre\xC3\xA7o");
+  EXPECT_EQ(Query->Params()[1].Name(), "2");
+
+  // The other ways SQLite writes a parameter give no name to bind by.
+  for (const char* Marker : {"?1", "@n", "$n"}) {
+    SCOPED_TRACE(Marker);
+    auto Unnamed = MakeQuery(std::string("select nivel from tabuser where nivel > ") + Marker);
+    EXPECT_EQ(FailureOf([&] { Unnamed->Open(); }), "Parameters must be named (:name)");
+  }
 }
 
 TEST_F(QueryTest, NavigationWalksTheRecordsBothWays) {

@@ -13,6 +13,7 @@ TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::o
   App.add_flag("--headless", Options.Headless, "run without a window; the log goes to standard output");
   App.add_option("--data-folder", Options.DataFolder, "the data folder (holding zul.dll and tabelas.db)");
   App.add_option("--port", Options.Port, "the TCP port to listen on (0: any free port)")
+      ->capture_default_str()
       ->check(CLI::Range(0, 65535));
   App.add_option("--address-service", Options.AddressServices,
                  "an address-echo web service asked for the internet address; repeat for more, in order");

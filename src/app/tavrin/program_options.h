@@ -1,13 +1,16 @@
 #pragma once
 // The command line of the server program `tavrin`. Without options it behaves as the
-// shop runs it: port 211, the data folder found through the registry, ROTAS.INI or
-// the operator, the window when a display is there.
+// shop runs it: the default port (vocabulary/defaults.h), the data folder found through
+// the registry, ROTAS.INI or the operator, the window when a display is there. --help
+// shows the defaults.
 
 #include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
 
@@ -17,7 +20,7 @@ struct TProgramOptions {
   // The data folder, instead of looking it up; its marker file is still checked.
   std::optional<std::string> DataFolder;
   // The TCP port listened on; 0 lets the system choose one.
-  std::int32_t Port = 211;
+  std::int32_t Port = defaults::kPort;
   // The address-echo services asked for the internet address, in order; empty: the
   // built-in list.
   std::vector<std::string> AddressServices;

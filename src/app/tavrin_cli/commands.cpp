@@ -5,13 +5,13 @@
 #include <optional>
 #include <utility>
 
-#include "app/tavrin_cli/values.h"
 #include "client/connection.h"
 #include "dbxstream/row_value_codec.h"
 #include "vocabulary/data_types.h"
 #include "vocabulary/dbx_error.h"
 #include "dbxstream/command_types.h"
 #include "vocabulary/unicode_text.h"
+#include "vocabulary/value_text.h"
 #include "transport/tcp_client_channel.h"
 
 namespace tavrin::cli {
@@ -62,7 +62,7 @@ std::string Replaced(std::string_view Pattern, const std::string& Value) {
   return Text;
 }
 
-[[noreturn]] void Fail(const std::string& Reason) { throw TDBXError(TDBXErrorCodes::None, Reason); }
+[[noreturn]] void Fail(const std::string& Reason) { throw TDBXError(TDBXErrorCodes::Unspecified, Reason); }
 
 bool IsOutward(const TDBXValueType& Type) {
   const std::int32_t Direction = Type.ParameterDirection();
@@ -136,7 +136,7 @@ void WriteArguments(TDBXClientConnection& Connection, const std::vector<TDBXValu
       Row.WriteNull();
       continue;
     }
-    const auto Value = ParseArgument(Type, Arguments[Next++]);
+    const auto Value = ValueFromText(Type, Arguments[Next++]);
     const auto Ordinal = static_cast<std::int32_t>(i);
     // A text too long for the row goes inline in part; the connection serves the rest
     // when the server asks for it.
@@ -145,7 +145,7 @@ void WriteArguments(TDBXClientConnection& Connection, const std::vector<TDBXValu
     } else if (const auto* Ansi = dynamic_cast<const TDBXAnsiStringValue*>(Value.get())) {
       if (!Row.WriteAnsiString(Ansi->GetAnsiString())) Connection.HoldLongParameter(Ordinal);
     } else if (const auto* Stream = dynamic_cast<const TDBXStreamValue*>(Value.get())) {
-      // ParseArgument keeps bytes in a byte stream, which tells its size.
+      // ValueFromText keeps bytes in a byte stream, which tells its size.
       Row.WriteBytes(dynamic_cast<const TBytesStream&>(*Stream->GetStream()).Bytes());
       if (!Row.LastWriteFitted()) Connection.HoldLongParameter(Ordinal);
     } else {
@@ -181,7 +181,7 @@ std::string TableText(TDBXClientTable& Table) {
     for (std::int32_t i = 0; i < Table.ColumnCount(); ++i) {
       if (i > 0) Lines += kCellSeparator;
       const TDBXValueType& Column = Table.Columns()[static_cast<std::size_t>(i)];
-      Lines += Escaped(FormatValue(Column, *ReadValue(Table.Row(), Column, i)));
+      Lines += Escaped(ValueText(Column, *ReadValue(Table.Row(), Column, i)));
     }
     Lines += kLineEnd;
   }
@@ -213,7 +213,7 @@ std::string ValuesText(TDBXClientConnection& Connection, const TCliRequest& Requ
       Text += TableText(*Reply.Tables[static_cast<std::size_t>(Number - 1)]);
       continue;
     }
-    Text += Escaped(FormatValue(Type, *ReadValue(Row, Type, Ordinal))) + kLineEnd;
+    Text += Escaped(ValueText(Type, *ReadValue(Row, Type, Ordinal))) + kLineEnd;
   }
   for (std::size_t i = 0; i < Reply.Tables.size(); ++i) {
     if (Printed[i]) continue;
@@ -243,7 +243,7 @@ std::int64_t ReturnedInteger(TDBXClientConnection& Connection, const TCliRequest
     if (!Reply.HasParameterRow) break;
     const auto Value = ReadValue(Connection.ParameterRow(), Type, static_cast<std::int32_t>(i));
     if (const auto Number = IntegerOf(*Value)) return *Number;
-    Fail(Request.MethodAlias + std::string(kAnswered) + FormatValue(Type, *Value) + " (" +
+    Fail(Request.MethodAlias + std::string(kAnswered) + ValueText(Type, *Value) + " (" +
          DataTypeName(Type.DataType()) + ")" + std::string(kNotWholeNumberSuffix));
   }
   Fail(Request.MethodAlias + std::string(kNoReturnValue));

@@ -5,7 +5,7 @@
 //
 // What a command prints on its standard output:
 //   call     every out, in/out and return value in ordinal order, one per line, as
-//            "Name = value" (texts as cli_values.h describes, with backslash, tab,
+//            "Name = value" (texts as vocabulary/value_text.h describes, with backslash, tab,
 //            carriage return and line feed written \\ \t \r \n). A table prints as
 //            "Name = table, N rows", then a line of its column names and a line per
 //            row, values separated by tabs and escaped the same way. A table that no
@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "dbxstream/channel.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin::cli {
 
@@ -41,12 +42,6 @@ inline constexpr std::string_view kUnexpectedFailure = "unexpected failure";
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
-
-// --- Settings, with their defaults (the command line's help shows these) ------------------
-inline constexpr std::string_view kDefaultHost = "127.0.0.1";
-inline constexpr std::uint16_t kDefaultPort = 211;  // the server's default TCP port
-// Bound on connecting and on the server's answer to the opening probe.
-inline constexpr std::chrono::milliseconds kConnectTimeout{5000};
 
 // --- The product's methods behind the named commands --------------------------------------
 inline constexpr std::string_view kLoginMethod = "TvxServerMethods8765.FazerLogin";
@@ -72,10 +67,12 @@ TCliRequest LoginRequest(std::string User, std::string Password);
 TCliRequest VersionRequest();
 TCliRequest WebModuleRequest();
 
+// Where a command goes; the defaults are vocabulary/defaults.h's, which --help shows.
 struct TCliTarget {
-  std::string Host = std::string(kDefaultHost);
-  std::uint16_t Port = kDefaultPort;
-  std::chrono::milliseconds ConnectTimeout = kConnectTimeout;
+  std::string Host = std::string(defaults::kHost);
+  std::uint16_t Port = static_cast<std::uint16_t>(defaults::kPort);
+  // Bound on connecting and on the server's answer to the opening probe.
+  std::chrono::milliseconds ConnectTimeout = defaults::kConnectTimeout;
 };
 
 // Runs Request over a new TCP connection to Target (with the opening probe) and closes

@@ -92,7 +92,7 @@ void AppendMethodRow(TDSMemoryTable& Table, const TDSMethodInfo& Method) {
 }
 
 [[noreturn]] void RefuseRegistryChange(TDSServerObject&, TDSMethodCall&) {
-  throw TDBXError(TDSAdminErrors::kUnsupportedCode, TDSAdminErrors::kRegistryFixed);
+  throw TDBXError(TDBXErrorCodes::UnsupportedAdminRequest, TDSAdminErrors::kRegistryFixed);
 }
 
 TDSClassDeclaration BuildAdminDeclaration() {
@@ -259,7 +259,7 @@ std::shared_ptr<TDBXReader> DSAdmin::GetServerMethodParameters() const {
 }
 
 std::shared_ptr<TDBXConnection> DSAdmin::GetConnection(const std::u16string& NewConName) {
-  throw TDBXError(TDSAdminErrors::kUnsupportedCode, TDSAdminErrors::kNoDatabaseConnection + ToUtf8(NewConName));
+  throw TDBXError(TDBXErrorCodes::UnsupportedAdminRequest, TDSAdminErrors::kNoDatabaseConnection + ToUtf8(NewConName));
 }
 
 std::shared_ptr<TDBXReader> DSAdmin::GetDatabaseConnectionProperties() const {

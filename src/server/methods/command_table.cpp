@@ -28,10 +28,10 @@ std::int32_t TDSCommandTable::Enter(std::unique_ptr<TDSServerMethodCommandHandle
 }
 
 TDSServerMethodCommandHandler& TDSCommandTable::Get(std::int32_t Handle) const {
-  if (Handle < 0) throw TDBXError(TDSCommandTableErrors::kClosedCode, TDSCommandTableErrors::kClosed);
+  if (Handle < 0) throw TDBXError(TDBXErrorCodes::CommandClosed, TDSCommandTableErrors::kClosed);
   const auto Slot = static_cast<std::size_t>(Handle);
   if (Slot >= FCommandHandlers.size() || FCommandHandlers[Slot] == nullptr) {
-    throw TDBXError(TDSCommandTableErrors::kInvalidHandleCode, InvalidHandleText(Handle));
+    throw TDBXError(TDBXErrorCodes::InvalidCommandHandle, InvalidHandleText(Handle));
   }
   return *FCommandHandlers[Slot];
 }

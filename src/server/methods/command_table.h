@@ -15,9 +15,7 @@ namespace tavrin {
 
 // Codes and texts of the failed look-ups.
 namespace TDSCommandTableErrors {
-inline constexpr std::int32_t kClosedCode = 4;
 inline constexpr char kClosed[] = "Command closed or executed again";
-inline constexpr std::int32_t kInvalidHandleCode = 29;
 inline constexpr char kInvalidHandle[] = "Invalid command handle:  %s";  // two blanks
 }  // namespace TDSCommandTableErrors
 

@@ -40,7 +40,7 @@ std::u16string Quoted(const std::u16string& Name) {
 [[noreturn]] void RaiseUnrecognized(std::u16string_view CommandType) {
   std::string Text = TDSCommandTypeErrors::kUnrecognized;
   Text.replace(Text.find("%s"), 2, ToUtf8(CommandType));
-  throw TDBXError(TDSCommandTypeErrors::kUnrecognizedCode, Text);
+  throw TDBXError(TDBXErrorCodes::UnrecognizedCommandType, Text);
 }
 
 }  // namespace

@@ -17,7 +17,6 @@ class IDSServerMethodProvider;
 class TDBXSqlScanner;
 
 namespace TDSCommandTypeErrors {
-inline constexpr std::int32_t kUnrecognizedCode = 30;
 inline constexpr char kUnrecognized[] = "%s is an unrecognized command type";
 }  // namespace TDSCommandTypeErrors
 

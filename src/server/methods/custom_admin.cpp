@@ -13,7 +13,7 @@ namespace {
 using namespace declare;
 
 [[noreturn]] void RefuseCallbackChannel(TDSServerObject&, TDSMethodCall&) {
-  throw TDBXError(TDSAdminErrors::kUnsupportedCode, TDSAdminErrors::kNoCallbackChannels);
+  throw TDBXError(TDBXErrorCodes::UnsupportedAdminRequest, TDSAdminErrors::kNoCallbackChannels);
 }
 
 TDSMethodDeclaration CallbackMethod(std::string Name, std::vector<TDSParameterDeclaration> Parameters,
@@ -27,7 +27,7 @@ TDSParameterDeclaration Parameter(std::string Name, TDeclaredType Type) { return
 
 TDSServerConnectionHandler& TDSCustomAdmin::Connection() const {
   if (FConnectionHandler == nullptr) {
-    throw TDBXError(TDSAdminErrors::kUnsupportedCode, TDSAdminErrors::kNoConnection);
+    throw TDBXError(TDBXErrorCodes::UnsupportedAdminRequest, TDSAdminErrors::kNoConnection);
   }
   return *FConnectionHandler;
 }

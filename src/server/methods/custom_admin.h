@@ -21,7 +21,6 @@ class IDSServerMethodProvider;
 // Refusals of the built-in classes. They share the code of operations this server does
 // not offer.
 namespace TDSAdminErrors {
-inline constexpr std::int32_t kUnsupportedCode = 30;
 inline constexpr char kNoCallbackChannels[] = "Callback channels are not supported by this server";
 inline constexpr char kNoConnection[] = "The administration method is not bound to a connection";
 }  // namespace TDSAdminErrors

@@ -15,7 +15,7 @@ namespace {
 
 std::unique_ptr<TDSServerObject> CreateFrom(const TDSClassDeclaration& Declaration) {
   if (!Declaration.Create) {
-    throw TDBXError(TDSInstanceErrors::kNoCreateCode, Declaration.ClassName + TDSInstanceErrors::kNoCreate);
+    throw TDBXError(TDBXErrorCodes::NoInstanceFactory, Declaration.ClassName + TDSInstanceErrors::kNoCreate);
   }
   return Declaration.Create();
 }
@@ -74,7 +74,7 @@ TDSServerObject& TDSHashtableInstanceProvider::GetInstance(const TDSClassInfo& C
     if (Item.Key == Key) return *Item.Instance;
   }
   std::unique_ptr<TDSServerObject> Instance = Create();
-  if (!Instance) throw TDBXError(TDSLifeCycleErrors::kUnknownCode, TDSLifeCycleErrors::kUnknown + Class.LifeCycle);
+  if (!Instance) throw TDBXError(TDBXErrorCodes::UnknownLifeCycle, TDSLifeCycleErrors::kUnknown + Class.LifeCycle);
   FItems.push_back({std::move(Key), &Class, std::move(Instance)});
   return *FItems.back().Instance;
 }

@@ -23,12 +23,10 @@
 namespace tavrin {
 
 namespace TDSLifeCycleErrors {
-inline constexpr std::int32_t kUnknownCode = 0;
 inline constexpr char kUnknown[] = "Unknown LifeCycle:  ";  // two blanks; the text follows
 }  // namespace TDSLifeCycleErrors
 
 namespace TDSInstanceErrors {
-inline constexpr std::int32_t kNoCreateCode = TDBXErrorCodes::UnexpectedDataType;
 inline constexpr char kNoCreate[] = " offers no way to create an instance";
 }  // namespace TDSInstanceErrors
 

@@ -25,11 +25,11 @@ constexpr int kCurrencyDecimals = 4;
 constexpr std::int64_t kMillisPerDay = 86'400'000;
 
 [[noreturn]] void RaiseWrongHolder(const TDBXParameter& Parameter) {
-  throw TDBXError(TDSMethodValueErrors::kCode, Parameter.Name() + TDSMethodValueErrors::kWrongHolder);
+  throw TDBXError(TDBXErrorCodes::UnexpectedDataType, Parameter.Name() + TDSMethodValueErrors::kWrongHolder);
 }
 
 [[noreturn]] void RaiseNoArgumentForm(const TDBXParameter& Parameter) {
-  throw TDBXError(TDSMethodValueErrors::kCode,
+  throw TDBXError(TDBXErrorCodes::UnexpectedDataType,
                   TDSMethodValueErrors::kUnexpectedDataType + std::to_string(Parameter.DataType()));
 }
 
@@ -43,7 +43,7 @@ THolder& HolderOf(TDBXParameter& Parameter) {
 template <typename T>
 const T& CellAs(const TDSArgument& Cell, const TDBXParameter& Parameter) {
   const T* Value = std::get_if<T>(&Cell);
-  if (Value == nullptr) throw TDBXError(TDSMethodValueErrors::kCode, Parameter.Name() + TDSMethodValueErrors::kWrongCell);
+  if (Value == nullptr) throw TDBXError(TDBXErrorCodes::UnexpectedDataType, Parameter.Name() + TDSMethodValueErrors::kWrongCell);
   return *Value;
 }
 

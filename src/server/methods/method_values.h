@@ -26,7 +26,6 @@
 namespace tavrin {
 
 namespace TDSMethodValueErrors {
-inline constexpr std::int32_t kCode = TDBXErrorCodes::UnexpectedDataType;
 inline constexpr char kWrongCell[] = " received a value of another type from the method";
 inline constexpr char kWrongHolder[] = " holds no value of its data type";
 inline constexpr char kUnexpectedDataType[] = "Unexpected data type ";

@@ -24,7 +24,7 @@ IDSProvider& TProviderDataModule::GetProvider(std::u16string_view ProviderName) 
   });
   // Only the first provider bearing the name counts, exported or not.
   if (Found == FProviders.end() || !(*Found)->Exported()) {
-    throw TDBXError(TDSProviderErrors::kCode, TDSProviderErrors::kNotExported + Wanted);
+    throw TDBXError(TDBXErrorCodes::ProviderFailure, TDSProviderErrors::kNotExported + Wanted);
   }
   return **Found;
 }

@@ -33,8 +33,6 @@ inline constexpr char kServerModule[] = "TDSServerModule";
 }  // namespace TDSProviderClassNames
 
 namespace TDSProviderErrors {
-// Failures of provider operations reach the client as any failing method does.
-inline constexpr std::int32_t kCode = TDBXErrorCodes::NonDbxException;
 inline constexpr char kNotExported[] = "Provider not exported: ";
 }  // namespace TDSProviderErrors
 

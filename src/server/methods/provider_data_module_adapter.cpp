@@ -35,7 +35,7 @@ TDeclaredType StreamValue() { return TDeclaredType::OfClass(std::string(TDBXStre
 
 TProviderDataModule& ModuleOf(TDSServerObject& Instance) {
   TProviderDataModule* Module = dynamic_cast<TDSProviderDataModuleAdapter&>(Instance).Module();
-  if (Module == nullptr) throw TDBXError(TDSAdapterErrors::kNotAModuleCode, kNoModule);
+  if (Module == nullptr) throw TDBXError(TDBXErrorCodes::NotAProviderModule, kNoModule);
   return *Module;
 }
 
@@ -118,7 +118,7 @@ TDSClassDeclaration BuildDeclaration() {
 
 TDSProviderDataModuleAdapter::TDSProviderDataModuleAdapter(std::unique_ptr<TDSServerObject> Module) {
   auto* ProviderModule = dynamic_cast<TProviderDataModule*>(Module.get());
-  if (ProviderModule == nullptr) throw TDBXError(TDSAdapterErrors::kNotAModuleCode, TDSAdapterErrors::kNotAModule);
+  if (ProviderModule == nullptr) throw TDBXError(TDBXErrorCodes::NotAProviderModule, TDSAdapterErrors::kNotAModule);
   static_cast<void>(Module.release());  // now owned through its derived pointer
   FProviderDataModule.reset(ProviderModule);
 }

@@ -15,7 +15,6 @@
 namespace tavrin {
 
 namespace TDSAdapterErrors {
-inline constexpr std::int32_t kNotAModuleCode = TDBXErrorCodes::UnexpectedDataType;
 inline constexpr char kNotAModule[] = "The instance to adapt is not a provider data module";
 }  // namespace TDSAdapterErrors
 

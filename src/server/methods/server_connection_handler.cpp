@@ -60,7 +60,7 @@ void TDSServerConnectionHandler::Authenticate() {
   TDSConnectProperties Properties;
   for (const auto& [Name, Value] : FConProperties) Properties[ToUtf8(Name)] = ToUtf8(Value);
   if (!Session->Authenticate(Properties)) {
-    throw TDBXError(TDSConnectionErrors::kAuthenticationCode, TDSConnectionErrors::kAuthentication);
+    throw TDBXError(TDBXErrorCodes::AuthenticationRejected, TDSConnectionErrors::kAuthentication);
   }
 }
 
@@ -75,7 +75,7 @@ void TDSServerConnectionHandler::Connect(TDBXConnectMessage& Message) {
   const auto ServerConnection = FConProperties.find(kServerConnectionProperty);
   if (ServerConnection != FConProperties.end() && !ServerConnection->second.empty() &&
       FCommandHandlers.HasOpenCommands()) {
-    throw TDBXError(TDSConnectionErrors::kServerConnectionCode, TDSConnectionErrors::kServerConnection);
+    throw TDBXError(TDBXErrorCodes::CommandsStillOpen, TDSConnectionErrors::kServerConnection);
   }
   FConnected = true;
   Message.FProductName = GetProductName();

@@ -40,11 +40,9 @@ class TDSDatabaseConnectionHandler {
 };
 
 namespace TDSConnectionErrors {
-inline constexpr std::int32_t kAuthenticationCode = 0;
 inline constexpr char kAuthentication[] =
     "Authentication manager rejected user credentials. This may due to invalid combination of DS "
     "user name and password";
-inline constexpr std::int32_t kServerConnectionCode = 30;
 inline constexpr char kServerConnection[] =
     "All open command objects must be close before changing the server connection";
 }  // namespace TDSConnectionErrors

@@ -1,6 +1,5 @@
 #include "server/methods/server_method.h"
 
-#include <charconv>
 #include <utility>
 
 #include "dbxstream/row_value_codec.h"
@@ -12,13 +11,13 @@
 #include "server/methods/server_method_provider.h"
 #include "vocabulary/unicode_text.h"
 #include "vocabulary/value_holders.h"
+#include "vocabulary/value_text.h"
 
 namespace tavrin {
 
 namespace {
 
 constexpr char kReturnParameterName[] = "ReturnParameter";
-constexpr std::u16string_view kTrueText = u"true";
 
 bool IsOutward(std::int32_t Direction) {
   return Direction == TDBXParameterDirections::OutParameter ||
@@ -26,50 +25,8 @@ bool IsOutward(std::int32_t Direction) {
          Direction == TDBXParameterDirections::ReturnParameter;
 }
 
-[[noreturn]] void RaiseBadLiteral(const TDBXParameter& Parameter) {
-  throw TDBXError(TDSServerMethodErrors::kLiteralCode, TDSServerMethodErrors::kBadLiteral + Parameter.Name());
-}
-
-template <typename T>
-T ParseNumber(const TDBXParameter& Parameter, std::u16string_view Text) {
-  const std::string Narrow = ToUtf8(Text);
-  T Value{};
-  const auto [End, Error] = std::from_chars(Narrow.data(), Narrow.data() + Narrow.size(), Value);
-  if (Error != std::errc() || End != Narrow.data() + Narrow.size()) RaiseBadLiteral(Parameter);
-  return Value;
-}
-
-// The literal's text taken by the parameter's holder, as the holder's kind reads text.
 void SetLiteralValue(TDBXParameter& Parameter, std::u16string_view Text) {
-  TDBXWritableValue* Value = Parameter.Value();
-  if (auto* Wide = dynamic_cast<TDBXWideStringValue*>(Value)) {
-    Wide->SetWideString(std::u16string(Text));
-  } else if (auto* Ansi = dynamic_cast<TDBXAnsiStringValue*>(Value)) {
-    Ansi->SetAnsiString(ToUtf8(Text));
-  } else if (auto* Bcd = dynamic_cast<TDBXBcdValue*>(Value)) {
-    static_cast<void>(CurrencyFromDecimalText(ToUtf8(Text)));  // refuses what is no decimal
-    Bcd->SetBcd(ToUtf8(Text));
-  } else if (auto* I8 = dynamic_cast<TDBXInt8Value*>(Value)) {
-    I8->SetInt8(ParseNumber<std::int8_t>(Parameter, Text));
-  } else if (auto* U8 = dynamic_cast<TDBXUInt8Value*>(Value)) {
-    U8->SetUInt8(ParseNumber<std::uint8_t>(Parameter, Text));
-  } else if (auto* I16 = dynamic_cast<TDBXInt16Value*>(Value)) {
-    I16->SetInt16(ParseNumber<std::int16_t>(Parameter, Text));
-  } else if (auto* U16 = dynamic_cast<TDBXUInt16Value*>(Value)) {
-    U16->SetUInt16(ParseNumber<std::uint16_t>(Parameter, Text));
-  } else if (auto* I32 = dynamic_cast<TDBXInt32Value*>(Value)) {
-    I32->SetInt32(ParseNumber<std::int32_t>(Parameter, Text));
-  } else if (auto* I64 = dynamic_cast<TDBXInt64Value*>(Value)) {
-    I64->SetInt64(ParseNumber<std::int64_t>(Parameter, Text));
-  } else if (auto* Dbl = dynamic_cast<TDBXDoubleValue*>(Value)) {
-    Dbl->SetDouble(ParseNumber<double>(Parameter, Text));
-  } else if (auto* Sgl = dynamic_cast<TDBXSingleValue*>(Value)) {
-    Sgl->SetSingle(ParseNumber<float>(Parameter, Text));
-  } else if (auto* Bool = dynamic_cast<TDBXBooleanValue*>(Value)) {
-    Bool->SetBoolean(SameTextIgnoringCase(Text, kTrueText));
-  } else {
-    RaiseBadLiteral(Parameter);
-  }
+  SetLiteralFromText(Parameter, *Parameter.Value(), Text);
 }
 
 std::unique_ptr<TDBXParameter> MakeParameter(const std::string& Name, const TDeclaredTypeMapping& Mapping,
@@ -167,7 +124,7 @@ void TDSServerMethod::BuildParameters() {
 
 void TDSServerMethod::SetLiteral(std::size_t Ordinal, const std::u16string& Text) {
   if (Ordinal >= FDbxParameters.size()) {
-    throw TDBXError(TDSServerMethodErrors::kInvalidOrdinalCode,
+    throw TDBXError(TDBXErrorCodes::InvalidOrdinal,
                     TDSServerMethodErrors::kInvalidOrdinal + std::to_string(Ordinal));
   }
   TDBXParameter& Parameter = *FDbxParameters[Ordinal];

@@ -23,10 +23,7 @@ namespace tavrin {
 class TDSServerMethodProvider;
 
 namespace TDSServerMethodErrors {
-inline constexpr std::int32_t kInvalidOrdinalCode = 8;
 inline constexpr char kInvalidOrdinal[] = "Invalid Ordinal:  ";  // two blanks; the ordinal follows
-inline constexpr std::int32_t kLiteralCode = TDBXErrorCodes::InvalidInput;
-inline constexpr char kBadLiteral[] = "Invalid literal value for parameter ";
 inline constexpr char kMissingTable[] = "No table was sent for parameter ";
 inline constexpr char kNoEntryPoint[] = " has no entry point";
 }  // namespace TDSServerMethodErrors
@@ -49,9 +46,10 @@ class TDSServerMethod : public IDSPreparedServerMethod {
   // One parameter per declared parameter, then "ReturnParameter" for a function.
   void BuildParameters();
   // Gives the declared parameter Ordinal (0-based, the result excluded) a literal value
-  // from the command text, converted by its holder, and marks it literal. Raises
-  // TDBXError code 8 "Invalid Ordinal:  <Ordinal>" past the declared parameters and code
-  // 2 for a text the holder cannot take.
+  // from the command text, converted as vocabulary/value_text.h reads text, and marks it
+  // literal. Raises TDBXError code 8 "Invalid Ordinal:  <Ordinal>" past the declared
+  // parameters and code 2 "Invalid literal value for parameter <Name>" for a text the
+  // holder cannot take.
   void SetLiteral(std::size_t Ordinal, const std::u16string& Text);
 
   // --- IDSPreparedServerMethod -------------------------------------------------------

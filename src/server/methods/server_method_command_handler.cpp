@@ -64,7 +64,7 @@ void TDSServerMethodCommandHandler::Authorize() const {
   Request.MethodRoles =
       Session->GetAuthRoles(FServerMethod->ClassName(), FServerMethod->MethodName(), nullptr);
   if (!Session->Authorize(Request)) {
-    throw TDBXError(TDSCommandErrors::kNotAuthorizedCode, NotAuthorizedText(Request.UserName));
+    throw TDBXError(TDBXErrorCodes::NotAuthorized, NotAuthorizedText(Request.UserName));
   }
 }
 

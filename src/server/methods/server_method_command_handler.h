@@ -20,7 +20,6 @@ namespace tavrin {
 class TDSServerConnectionHandler;
 
 namespace TDSCommandErrors {
-inline constexpr std::int32_t kNotAuthorizedCode = 113;
 inline constexpr char kNotAuthorized[] = "%s is not authorized to perform the requested action.";
 }  // namespace TDSCommandErrors
 

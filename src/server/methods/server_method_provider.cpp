@@ -118,7 +118,7 @@ void TDSServerMethodProvider::Build() {
   Classes.Add(TDSProviderClassNames::kServerModule, TDSProviderClassNames::kServerModuleBase);
   for (const TDSServerClass* Component : FServerClasses) {
     const TDSClassDeclaration* Declaration = Component->GetClass();
-    if (Declaration == nullptr) throw TDBXError(TDSRegistryErrors::kNoClassCode, TDSRegistryErrors::kNoClass);
+    if (Declaration == nullptr) throw TDBXError(TDBXErrorCodes::NoServerClass, TDSRegistryErrors::kNoClass);
     if (!Classes.Contains(Declaration->ClassName)) Classes.Add(Declaration->ClassName, Declaration->ParentClassName);
     auto Class = std::make_unique<TDSClassInfo>();
     Class->ClassName = Declaration->ClassName;
@@ -140,7 +140,7 @@ void TDSServerMethodProvider::Build() {
 void TDSServerMethodProvider::RegisterClass(std::unique_ptr<TDSClassInfo> Class) {
   std::string Key = UpperAscii(Class->ClassName);
   if (FClassTable.contains(Key)) {
-    throw TDBXError(TDSRegistryErrors::kDuplicateClassCode,
+    throw TDBXError(TDBXErrorCodes::DuplicateClass,
                     Formatted(TDSRegistryErrors::kDuplicateClass, Class->ClassName));
   }
   const TDSClassInfo& Stored = *Class;
@@ -167,7 +167,7 @@ void TDSServerMethodProvider::RegisterMethod(const TDSClassInfo& Class, const TD
   Info->Declaration = &Method;
   Info->OfWrappedClass = OfWrappedClass;
   if (FMethodTable.contains(Info->SearchName)) {
-    throw TDBXError(TDSRegistryErrors::kDuplicateMethodCode,
+    throw TDBXError(TDBXErrorCodes::DuplicateMethod,
                     Formatted(TDSRegistryErrors::kDuplicateMethod, Info->MethodAlias));
   }
   FMethodTable.emplace(Info->SearchName, Info.get());
@@ -231,7 +231,7 @@ TDSServerMethodProvider::TFound TDSServerMethodProvider::FindForCommand(std::u16
   const std::string NameText = ToUtf8(Name);
   const TDSMethodInfo* Method = Lookup(NameText);
   if (Method == nullptr) {
-    throw TDBXError(TDSRegistryErrors::kMethodNotFoundCode, Formatted(TDSRegistryErrors::kMethodNotFound, NameText));
+    throw TDBXError(TDBXErrorCodes::MethodNotFound, Formatted(TDSRegistryErrors::kMethodNotFound, NameText));
   }
   return {Method, Token == TDBXSqlToken::OpenParen};
 }
@@ -277,7 +277,7 @@ TDSObtainedInstance TDSServerMethodProvider::GetServerMethodInstance(TDSServerCo
     Obtained.Instance = Obtained.Owned.get();
   }
   if (Obtained.Instance == nullptr) {
-    throw TDBXError(TDSLifeCycleErrors::kUnknownCode, TDSLifeCycleErrors::kUnknown + LifeCycle);
+    throw TDBXError(TDBXErrorCodes::UnknownLifeCycle, TDSLifeCycleErrors::kUnknown + LifeCycle);
   }
   return Obtained;
 }

@@ -29,13 +29,9 @@ class TDSServerMethod;
 class TDBXSqlScanner;
 
 namespace TDSRegistryErrors {
-inline constexpr std::int32_t kNoClassCode = 29;
 inline constexpr char kNoClass[] = "OnGetClass event not set or it did not provide a class reference";
-inline constexpr std::int32_t kDuplicateClassCode = 102;
 inline constexpr char kDuplicateClass[] = "%s class has already been added to the server class list";
-inline constexpr std::int32_t kDuplicateMethodCode = 103;
 inline constexpr char kDuplicateMethod[] = "%s method has already been added to the server method list";
-inline constexpr std::int32_t kMethodNotFoundCode = 105;
 inline constexpr char kMethodNotFound[] = "%s method not found in the server method list";
 }  // namespace TDSRegistryErrors
 

@@ -77,7 +77,7 @@ class TLittleEndianReader {
 [[noreturn]] void RaiseUnsupported(std::uint32_t TypeWord) {
   char Hex[16];
   std::snprintf(Hex, sizeof Hex, "%04X", static_cast<unsigned>(TypeWord & 0xFFFF));
-  throw TDBXError(TDSVariantStreamErrors::kUnsupportedCode, std::string(TDSVariantStreamErrors::kUnsupported) + Hex);
+  throw TDBXError(TDBXErrorCodes::UnsupportedVariantType, std::string(TDSVariantStreamErrors::kUnsupported) + Hex);
 }
 
 TDSVariant ReadStreamed(TLittleEndianReader& In) {

@@ -19,7 +19,6 @@
 namespace tavrin {
 
 namespace TDSVariantStreamErrors {
-inline constexpr std::int32_t kUnsupportedCode = TDBXErrorCodes::UnexpectedDataType;
 inline constexpr char kUnsupported[] = "Unsupported variant type: ";
 inline constexpr char kTruncated[] = "Truncated variant stream";
 }  // namespace TDSVariantStreamErrors

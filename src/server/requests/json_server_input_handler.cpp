@@ -48,7 +48,7 @@ void TDBXJSonServerInputConnectionHandler::ReadMethodOrFail() {
   } catch (...) {
     // The peer vanished or sent something that is no request: the transport ends the
     // connection on this code. The cause travels nested for its log.
-    std::throw_with_nested(TDBXError(kMethodUnreadableCode, ""));
+    std::throw_with_nested(TDBXError(TDBXErrorCodes::MethodUnreadable, ""));
   }
 }
 

@@ -16,9 +16,6 @@ namespace tavrin {
 
 class TDBXJSonServerInputConnectionHandler : public TDBXJSonConnectionHandler {
  public:
-  // Code of the error raised when a request's method cannot be read.
-  static constexpr std::int32_t kMethodUnreadableCode = 30;
-
   // Owns the codecs, the row buffer and Next (with the rest of the chain). Next must
   // not be null.
   TDBXJSonServerInputConnectionHandler(TDBXContext& Context, TDBXJSonStreamers Streamers,

@@ -38,7 +38,7 @@ std::shared_ptr<TDBXReader> TableOf(const TDBXParameter& Parameter) {
 }
 
 [[noreturn]] void RaiseNoOpenTable(std::int32_t RowHandle) {
-  throw TDBXError(TDBXTableErrors::Code,
+  throw TDBXError(TDBXErrorCodes::NoOpenTable,
                   std::string(TDBXTableErrors::kNoOpenTable) + std::to_string(RowHandle));
 }
 
@@ -150,7 +150,7 @@ void TDBXJSonServerOutputConnectionHandler::DbxNext(TDBXNextMessage& Message) {
   TDBXActiveTableReaderItem& Item = Message.FActiveStreamerRowList->Get(Message.FRowHandle);
   if (Item.Reader() == nullptr) RaiseNoOpenTable(Message.FRowHandle);
   if (Item.Eos()) {
-    throw TDBXError(TDBXTableErrors::Code, std::string(TDBXTableErrors::kNoFurtherRows) +
+    throw TDBXError(TDBXErrorCodes::NoOpenTable, std::string(TDBXTableErrors::kNoFurtherRows) +
                                                std::to_string(Message.FRowHandle));
   }
   Item.SetEos(FStreamer.WriteNext(Message.FCommandHandle, Item, false));

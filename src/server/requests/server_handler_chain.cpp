@@ -7,17 +7,11 @@
 
 namespace tavrin {
 
-namespace {
-
-constexpr std::int32_t kBytesPerKB = 1024;
-
-}  // namespace
-
 std::unique_ptr<TDBXJSonServerProtocolHandler> BuildServerHandlerChain(
     TDbxChannel& Channel, TDBXContext& Context, std::int32_t BufferKBSize,
     const TDBXMiddleLinkFactory& MakeMiddleLink, std::unique_ptr<IDBXSessionBinder> Session) {
   const std::int32_t BufferSize =
-      std::clamp(BufferKBSize, kMinBufferKBSize, kMaxBufferKBSize) * kBytesPerKB;
+      std::clamp(BufferKBSize, defaults::kMinBufferKBSize, defaults::kMaxBufferKBSize) * defaults::kBytesPerKB;
   TDBXJSonStreamers Streamers;
   Streamers.Reader = std::make_unique<TDBXJSonStreamReader>(Channel, Context, BufferSize);
   Streamers.Writer = std::make_unique<TDBXJSonStreamWriter>(Channel, BufferSize);

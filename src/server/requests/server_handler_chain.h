@@ -10,13 +10,9 @@
 #include "dbxstream/channel.h"
 #include "dbxstream/context.h"
 #include "server/requests/json_server_protocol_handler.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
-
-// Kilobytes per codec buffer: the default, and the range a setting is kept within.
-inline constexpr std::int32_t kDefaultBufferKBSize = 32;
-inline constexpr std::int32_t kMinBufferKBSize = 1;
-inline constexpr std::int32_t kMaxBufferKBSize = 1000;
 
 // Makes the middle link of the chain around the output handler, which it must own and
 // pass every message on to. May raise; nothing is left behind then.
@@ -25,7 +21,7 @@ using TDBXMiddleLinkFactory = std::function<std::unique_ptr<TDBXConnectionHandle
     std::unique_ptr<TDBXConnectionHandler> OutputHandler)>;
 
 // Builds and opens the chain; the caller owns the result. Codec buffers are
-// BufferKBSize * 1024 bytes (BufferKBSize kept within 1..1000); the row buffer's fill
+// BufferKBSize KB (kept within the range of vocabulary/defaults.h); the row buffer's fill
 // limit is the writer's CalcRowBufferSize. Channel and Context must outlive the result.
 // Raises what building raises (the channel is the caller's to close then).
 std::unique_ptr<TDBXJSonServerProtocolHandler> BuildServerHandlerChain(

@@ -54,7 +54,7 @@ void TDBXTableStreamer::CopyRow(TDBXReader& Reader, TDBXActiveTableReaderItem& I
     }
   } catch (const std::exception& Failure) {
     Buffer.Post();
-    std::throw_with_nested(TDBXError(kCopyFailedCode, Failure.what()));
+    std::throw_with_nested(TDBXError(TDBXErrorCodes::RowCopyFailed, Failure.what()));
   }
   Item.CountRow();
 }
@@ -63,7 +63,7 @@ bool TDBXTableStreamer::WriteNext(std::int32_t /*CommandHandle*/,
                                   TDBXActiveTableReaderItem& Item, bool First) {
   TDBXReader* Reader = Item.Reader();
   if (Reader == nullptr) {
-    throw TDBXError(TDBXTableErrors::Code, std::string(TDBXTableErrors::kNoOpenTable) +
+    throw TDBXError(TDBXErrorCodes::NoOpenTable, std::string(TDBXTableErrors::kNoOpenTable) +
                                                std::to_string(Item.RowHandle()));
   }
   TDBXJSonRow& Row = Item.Row();
@@ -118,7 +118,7 @@ void TDBXTableStreamer::WriteDBXReader(std::int32_t CommandHandle,
                                        TDBXActiveTableReaderItem& Item) {
   TDBXReader* Reader = Item.Reader();
   if (Reader == nullptr) {
-    throw TDBXError(TDBXTableErrors::Code, std::string(TDBXTableErrors::kNoOpenTable) +
+    throw TDBXError(TDBXErrorCodes::NoOpenTable, std::string(TDBXTableErrors::kNoOpenTable) +
                                                std::to_string(Item.RowHandle()));
   }
   WriteFirst(CommandHandle, Item.RowHandle(), Item.Row().BcdFormat(), *Reader, Item.Row());

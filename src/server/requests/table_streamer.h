@@ -20,8 +20,6 @@ class TDBXTableStreamer {
  public:
   // Room below which the write buffer is flushed before a block starts.
   static constexpr std::int32_t kFlushBeforeBlockBytes = 128;
-  // Code of the error that a failing column copy becomes.
-  static constexpr std::int32_t kCopyFailedCode = 30;
 
   // The codecs must outlive the streamer; Client is the connection's row buffer flag.
   TDBXTableStreamer(TDBXJSonStreamReader& Reader, TDBXJSonStreamWriter& Writer, bool Client)

@@ -74,7 +74,7 @@ void TDSSession::FreeData() noexcept {
 }
 
 TDSSession::TSessionData& TDSSession::Data() const {
-  if (!FSessionData) throw TDBXError(TDBXErrorCodes::None, kNoSessionData);
+  if (!FSessionData) throw TDBXError(TDBXErrorCodes::Unspecified, kNoSessionData);
   return *FSessionData;
 }
 

@@ -41,7 +41,7 @@ std::shared_ptr<TDSSession> TDSSessionManager::CreateSession(const TDSSessionFac
                                                              TDSSessionLifetime Lifetime) {
   // The factory runs outside the lock: it is outside code and may itself use the manager.
   std::shared_ptr<TDSSession> Session = Factory();
-  if (!Session) throw TDBXError(TDBXErrorCodes::None, "The session factory made no session");
+  if (!Session) throw TDBXError(TDBXErrorCodes::Unspecified, "The session factory made no session");
   Session->FSessionLifetime = Lifetime;
   if (Lifetime == TDSSessionLifetime::TimeOut) {
     std::lock_guard Lock(FLock);

@@ -4,13 +4,13 @@
 #include "server/methods/server_connection_handler.h"
 #include "server/sessions/session_manager.h"
 #include "server/sessions/tcp_session_binder.h"
-#include "transport/tcp_limits.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
 
 TDSServerConnectionChain::TDSServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
                                                    IDSServerMethodProvider& Methods) {
-  const std::int32_t BufferKB = Info.BufferSize / tcp::kBytesPerKB;
+  const std::int32_t BufferKB = Info.BufferSize / defaults::kBytesPerKB;
   FHandler = BuildServerHandlerChain(
       Info.Channel, FContext, BufferKB, MakeServerConnectionLink(Events, Methods, Info.UnregisterConnection),
       std::make_unique<TDSTCPSessionBinder>(Info.Channel.ChannelInfo().ClientInfo.IpAddress));

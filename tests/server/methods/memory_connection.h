@@ -21,7 +21,7 @@ struct TMemoryConnection {
   explicit TMemoryConnection(IDSServerMethodProvider& Methods, std::function<void()> OnRemove = {}) {
     const TDBXMiddleLinkFactory Make = MakeServerConnectionLink(Events, Methods, std::move(OnRemove));
     Handler = BuildServerHandlerChain(
-        Channel, Context, kDefaultBufferKBSize,
+        Channel, Context, defaults::kBufferKBSize,
         [&](TDBXContext& Ctx, TDbxChannel& Chan, std::unique_ptr<TDBXConnectionHandler> Output) {
           auto Made = Make(Ctx, Chan, std::move(Output));
           Server = dynamic_cast<TDSServerConnectionHandler*>(Made.get());

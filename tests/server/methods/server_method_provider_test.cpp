@@ -354,6 +354,10 @@ TEST(MethodLookup, LiteralParametersFillTheParametersFromTheFirst) {
 
   const auto Empty = R.Prepare(u"TTypes.Add()");
   EXPECT_FALSE(Empty->HasLiteralParameters());
+
+  // Every kind takes its literal as every value is read from text.
+  const auto Date = R.Prepare(u"TTypes.Swap_Date(\"2024-02-29\")");
+  EXPECT_EQ(Holder<TDBXDateValue>(*Date, 0).GetDate(), EncodeDbxDate(2024, 2, 29));
 }
 
 TEST(MethodLookup, MoreLiteralsThanParametersOrOnesTheTypeCannotTakeAreRefused) {
@@ -367,6 +371,7 @@ TEST(MethodLookup, MoreLiteralsThanParametersOrOnesTheTypeCannotTakeAreRefused) 
       {u"TTypes.Add(1, 2, 3)", 8, "Invalid Ordinal:  2"},
       {u"TTypes.Add(one, 2)", 2, "Invalid literal value for parameter A"},
       {u"TTypes.Add(99999999999)", 2, "Invalid literal value for parameter A"},
+      {u"TTypes.Swap_Boolean(yes)", 2, "Invalid literal value for parameter A"},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(ToUtf8(Case.Text));

@@ -187,7 +187,7 @@ struct TServerChain {
   TFakeServer* Server = nullptr;
   std::unique_ptr<TDBXJSonServerProtocolHandler> Handler;
 
-  explicit TServerChain(std::int32_t BufferKBSize = kDefaultBufferKBSize) {
+  explicit TServerChain(std::int32_t BufferKBSize = defaults::kBufferKBSize) {
     Handler = BuildServerHandlerChain(
         Channel, Context, BufferKBSize,
         [this](TDBXContext& Ctx, TDbxChannel&, std::unique_ptr<TDBXConnectionHandler> Output) {

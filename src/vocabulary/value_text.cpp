@@ -1,4 +1,4 @@
-#include "app/tavrin_cli/values.h"
+#include "vocabulary/value_text.h"
 
 #include <array>
 #include <charconv>
@@ -12,12 +12,11 @@
 #include <vector>
 
 #include "vocabulary/data_types.h"
-#include "vocabulary/dbx_error.h"
 #include "vocabulary/json_text.h"
 #include "vocabulary/sql_timestamp.h"
 #include "vocabulary/unicode_text.h"
 
-namespace tavrin::cli {
+namespace tavrin {
 
 namespace {
 
@@ -31,6 +30,8 @@ constexpr std::string_view kNotDecimal = "is not a decimal number ([-]digits[.di
 constexpr std::string_view kNotDate = "is not a date (YYYY-MM-DD)";
 constexpr std::string_view kNotTime = "is not a time of day (HH:MM[:SS[.mmm]])";
 constexpr std::string_view kNotTimeStamp = "is not a timestamp (YYYY-MM-DD HH:MM[:SS[.mmm]])";
+constexpr std::string_view kNotTimeStampOffset =
+    "is not a timestamp with its offset (YYYY-MM-DD HH:MM[:SS[.mmm]]+HH:MM)";
 constexpr std::string_view kNotJson = "is not JSON text";
 constexpr std::string_view kNotHex = "is not bytes in hexadecimal (two digits a byte)";
 constexpr std::string_view kNoTextForm = "values of data type %s cannot be given as text";
@@ -53,6 +54,7 @@ constexpr int kHoursPerDay = 24;
 constexpr int kMinutesPerHour = 60;
 constexpr int kSecondsPerMinute = 60;
 constexpr int kMillisPerSecond = 1000;
+constexpr int kMaxOffsetHours = 14;
 constexpr std::array<int, kMonthsPerYear> kDaysInMonth{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
 constexpr char kDateSeparator = '-';
@@ -64,14 +66,13 @@ constexpr char kMinus = '-';
 constexpr char kPlus = '+';
 
 [[noreturn]] void Refuse(const TDBXValueType& Type, std::string_view Text, std::string_view Reason) {
-  throw TDBXError(TDBXErrorCodes::InvalidInput,
-                  "parameter " + Type.Name() + ": \"" + std::string(Text) + "\" " + std::string(Reason));
+  throw EValueTextRefused("parameter " + Type.Name() + ": \"" + std::string(Text) + "\" " + std::string(Reason));
 }
 
 [[noreturn]] void RefuseType(const TDBXValueType& Type) {
   std::string Reason(kNoTextForm);
   Reason.replace(Reason.find("%s"), 2, std::to_string(Type.DataType()));
-  throw TDBXError(TDBXErrorCodes::InvalidInput, "parameter " + Type.Name() + ": " + Reason);
+  throw EValueTextRefused("parameter " + Type.Name() + ": " + Reason);
 }
 
 // The whole of Text as a number of type T; nothing when it is not one, or when it is out
@@ -221,6 +222,34 @@ TSQLTimeStamp TimeStampOf(const TDateParts& Date, const TTimeParts& Time) {
   return Stamp;
 }
 
+// A timestamp off the front of Text: a date, a blank or "T", a time of day.
+bool TakeTimeStamp(std::string_view& Text, TSQLTimeStamp& Stamp) {
+  TDateParts Date;
+  TTimeParts Time;
+  if (!TakeDate(Text, Date) || !(TakeChar(Text, kDateTimeBlank) || TakeChar(Text, kDateTimeLetter)) ||
+      !TakeTime(Text, Time)) {
+    return false;
+  }
+  Stamp = TimeStampOf(Date, Time);
+  return true;
+}
+
+// +HH:MM or -HH:MM off the front of Text, within -14:59 to +14:59. The minutes carry the
+// sign only when the hours are 0, as the holder keeps it.
+bool TakeOffset(std::string_view& Text, TSQLTimeStampOffset& Value) {
+  const bool Negative = TakeChar(Text, kMinus);
+  if (!Negative && !TakeChar(Text, kPlus)) return false;
+  int Hours = 0, Minutes = 0;
+  if (!TakeDigits(Text, kFieldDigits, Hours) || !TakeChar(Text, kTimeSeparator) ||
+      !TakeDigits(Text, kFieldDigits, Minutes)) {
+    return false;
+  }
+  if (Hours > kMaxOffsetHours || Minutes >= kMinutesPerHour) return false;
+  Value.OffsetHours = static_cast<std::int16_t>(Negative ? -Hours : Hours);
+  Value.OffsetMinutes = static_cast<std::int16_t>(Negative && Hours == 0 ? -Minutes : Minutes);
+  return true;
+}
+
 // --- Printing -------------------------------------------------------------------------
 
 // Value in decimal with at least Width digits (a minus sign in front of them).
@@ -274,15 +303,7 @@ std::string HexText(TStream& Stream) {
 
 }  // namespace
 
-std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std::string_view Text) {
-  TDBXValueType Described = Type;
-  std::unique_ptr<TDBXWritableValue> Holder;
-  try {
-    Holder = CreateValueHolder(Described);
-  } catch (const TDBXError&) {
-    RefuseType(Type);  // a code without a holder has no text form either
-  }
-  TDBXWritableValue& Value = *Holder;
+void SetValueFromText(const TDBXValueType& Type, TDBXWritableValue& Value, std::string_view Text) {
   if (auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
     Wide->SetWideString(ToUtf16(Text));
   } else if (auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) {
@@ -309,8 +330,7 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
     U16->SetUInt16(ParseInteger<std::uint16_t>(Type, Text));
   } else if (auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) {
     bool OutOfRange = false;
-    const bool Single = Type.SubType() == TDBXSubDataTypes::SingleSubType;
-    if (Single) {
+    if (Type.SubType() == TDBXSubDataTypes::SingleSubType) {
       const auto Number = NumberOf<float>(Text, OutOfRange);
       if (!Number) Refuse(Type, Text, OutOfRange ? kNotSingle : kNotNumber);
       Dbl->SetDouble(*Number);
@@ -339,19 +359,24 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
     Time->SetTime(static_cast<std::int32_t>(EncodeDbxTime(Parts.Hour, Parts.Minute, Parts.Second, Parts.Millisecond)));
   } else if (auto* Stamp = HolderAs<TDBXTimeStampValue>(Value)) {
     std::string_view Rest = Text;
-    TDateParts DateParts;
-    TTimeParts TimeParts;
-    const bool Valid = TakeDate(Rest, DateParts) &&
-                       (TakeChar(Rest, kDateTimeBlank) || TakeChar(Rest, kDateTimeLetter)) &&
-                       TakeTime(Rest, TimeParts) && Rest.empty();
-    if (!Valid) Refuse(Type, Text, kNotTimeStamp);
-    Stamp->SetTimeStamp(TimeStampOf(DateParts, TimeParts));
+    TSQLTimeStamp Parsed;
+    if (!TakeTimeStamp(Rest, Parsed) || !Rest.empty()) Refuse(Type, Text, kNotTimeStamp);
+    Stamp->SetTimeStamp(Parsed);
+  } else if (auto* Offset = HolderAs<TDBXTimeStampOffsetValue>(Value)) {
+    std::string_view Rest = Text;
+    TSQLTimeStampOffset Parsed;
+    if (!TakeTimeStamp(Rest, Parsed.TimeStamp) || !TakeOffset(Rest, Parsed) || !Rest.empty()) {
+      Refuse(Type, Text, kNotTimeStampOffset);
+    }
+    Offset->SetTimeStampOffset(Parsed);
   } else if (auto* Json = HolderAs<TDBXJSONValue>(Value)) {
+    TJSONValue Parsed;
     try {
-      Json->SetJSONValue(ParseJsonText(Text));
+      Parsed = ParseJsonText(Text);
     } catch (const TDBXError& Error) {
       Refuse(Type, Text, std::string(kNotJson) + ": " + Error.Message());
     }
+    Json->SetJSONValue(std::move(Parsed));
   } else if (auto* Stream = HolderAs<TDBXStreamValue>(Value)) {
     auto Bytes = HexBytes(Text);
     if (!Bytes) Refuse(Type, Text, kNotHex);
@@ -359,11 +384,38 @@ std::unique_ptr<TDBXWritableValue> ParseArgument(const TDBXValueType& Type, std:
   } else {
     RefuseType(Type);
   }
+}
+
+void SetValueFromText(const TDBXValueType& Type, TDBXWritableValue& Value, std::u16string_view Text) {
+  if (auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
+    Wide->SetWideString(std::u16string(Text));
+  } else {
+    SetValueFromText(Type, Value, ToUtf8(Text));
+  }
+}
+
+void SetLiteralFromText(const TDBXValueType& Type, TDBXWritableValue& Value, std::u16string_view Text) {
+  try {
+    SetValueFromText(Type, Value, Text);
+  } catch (const EValueTextRefused&) {
+    throw TDBXError(TDBXErrorCodes::InvalidInput, std::string(kInvalidLiteral) + Type.Name());
+  }
+}
+
+std::unique_ptr<TDBXWritableValue> ValueFromText(const TDBXValueType& Type, std::string_view Text) {
+  TDBXValueType Described = Type;
+  std::unique_ptr<TDBXWritableValue> Holder;
+  try {
+    Holder = CreateValueHolder(Described);
+  } catch (const TDBXError&) {
+    RefuseType(Type);  // a code without a holder has no text form either
+  }
+  SetValueFromText(Type, *Holder, Text);
   return Holder;
 }
 
-std::string FormatValue(const TDBXValueType& Type, const TDBXValue& Value) {
-  if (Value.IsNull()) return std::string(kNullText);
+std::string ValueText(const TDBXValueType& Type, const TDBXValue& Value) {
+  if (Value.IsNull()) return std::string(kNullValueText);
   if (const auto* Wide = HolderAs<TDBXWideStringValue>(Value)) return ToUtf8(Wide->GetWideString());
   if (const auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) return Ansi->GetAnsiString();
   if (const auto* Bool = HolderAs<TDBXBooleanValue>(Value)) return std::string(Bool->GetBoolean() ? kTrue : kFalse);
@@ -402,9 +454,9 @@ std::string FormatValue(const TDBXValueType& Type, const TDBXValue& Value) {
   if (const auto* Json = HolderAs<TDBXJSONValue>(Value)) return Json->GetJSONValue().dump();
   if (const auto* Bytes = HolderAs<TDBXStreamValue>(Value)) {
     const std::shared_ptr<TStream> Stream = Bytes->GetStream();
-    return Stream ? HexText(*Stream) : std::string(kNullText);
+    return Stream ? HexText(*Stream) : std::string(kNullValueText);
   }
   throw TDBXError(TDBXErrorCodes::UnexpectedDataType, std::string(kNoPrintedForm) + std::to_string(Type.DataType()));
 }
 
-}  // namespace tavrin::cli
+}  // namespace tavrin
