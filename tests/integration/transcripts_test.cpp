@@ -1,7 +1,8 @@
 // The worked exchanges of docs/transcripts/ replayed byte for byte against the product's
 // server over demo data on a loopback port: a changed reply fails here, so the guide
-// cannot drift from the server. The login transcript is also exactly what
-// tavrin-cli --trace prints for that login.
+// cannot drift from the server. The guide (docs/wire-protocol.md) shows each file whole,
+// and the login transcript is also exactly what tavrin-cli --trace prints for that login,
+// as the guide shows it.
 //
 // A transcript is lines "C: " (bytes the client sends), "S: " (bytes the server answers),
 // in the form of client/tracing_channel.h; lines starting '#' and blank lines are notes.
@@ -11,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -35,6 +38,10 @@ namespace {
 using namespace tavrin::testing;
 
 const std::filesystem::path kTranscriptFolder = TAVRIN_TRANSCRIPTS;
+const std::filesystem::path kGuide = kTranscriptFolder.parent_path() / "wire-protocol.md";
+constexpr char kFenceStart[] = "```text\n";
+constexpr char kFenceEnd[] = "```\n";
+constexpr char kTraceCommand[] = "$ tavrin-cli --trace login admin zul123 2>&1\n";
 // A reply shorter than its transcript would leave the replay waiting; after this the
 // connection is shut so the read fails instead.
 constexpr auto kReplayBound = std::chrono::seconds(20);
@@ -68,9 +75,9 @@ std::vector<TTranscriptPiece> PiecesOf(const std::string& Text) {
   return Pieces;
 }
 
-std::string ReadTranscript(const std::string& Name) {
-  std::ifstream File(kTranscriptFolder / Name, std::ios::binary);
-  EXPECT_TRUE(File) << (kTranscriptFolder / Name);
+std::string ReadText(const std::filesystem::path& Path) {
+  std::ifstream File(Path, std::ios::binary);
+  EXPECT_TRUE(File) << Path;
   std::ostringstream Text;
   Text << File.rdbuf();
   return Text.str();
@@ -126,7 +133,10 @@ class TReplayBound {
 TEST_F(TranscriptTest, EveryRepliedByteIsTheServersAndTheConnectionEndsAfterTheLast) {
   for (const char* Name : {"login.txt", "table.txt", "error.txt"}) {
     SCOPED_TRACE(Name);
-    const auto Pieces = PiecesOf(ReadTranscript(Name));
+    const std::string Transcript = ReadText(kTranscriptFolder / Name);
+    EXPECT_NE(ReadText(kGuide).find(kFenceStart + Transcript + kFenceEnd), std::string::npos)
+        << "the guide does not show " << Name << " whole";
+    const auto Pieces = PiecesOf(Transcript);
     ASSERT_FALSE(Pieces.empty());
     // The transcript sends the opening probe itself.
     TDBXTcpClientChannel Channel("127.0.0.1", FContainer.BoundPort(), false);
@@ -187,12 +197,21 @@ TEST_F(TranscriptTest, TheCliTracePrintsTheLoginTranscriptOnTheErrorStreamAndThe
   std::ostringstream Out, Err;
   EXPECT_EQ(cli::RunCommandLine(static_cast<int>(std::size(Argv)), Argv, Out, Err), 0);
   EXPECT_EQ(Out.str(), "9 - login OK, user level 9\n");
-  EXPECT_EQ(JoinedPieces(Err.str()), JoinedPieces(ReadTranscript("login.txt")));
+  EXPECT_EQ(JoinedPieces(Err.str()), JoinedPieces(ReadText(kTranscriptFolder / "login.txt")));
   // Every line the trace wrote is a trace line.
   std::istringstream Lines(Err.str());
   for (std::string Line; std::getline(Lines, Line);) {
     EXPECT_TRUE(Line.starts_with(kTraceFromClient) || Line.starts_with(kTraceFromServer)) << Line;
   }
+  // The guide's copy of the command's output: the trace, then the answer.
+  const std::string Guide = ReadText(kGuide);
+  const std::size_t Start = Guide.find(kFenceStart + std::string(kTraceCommand));
+  ASSERT_NE(Start, std::string::npos) << "the guide does not show the traced login";
+  const std::size_t From = Start + std::strlen(kFenceStart) + std::strlen(kTraceCommand);
+  std::string Shown = Guide.substr(From, Guide.find(kFenceEnd, From) - From);
+  EXPECT_TRUE(Shown.ends_with(Out.str())) << Shown;
+  Shown.resize(Shown.size() - std::min(Shown.size(), Out.str().size()));
+  EXPECT_EQ(JoinedPieces(Shown), JoinedPieces(Err.str()));
 }
 
 }  // namespace
