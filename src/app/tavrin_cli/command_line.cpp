@@ -16,6 +16,9 @@ namespace {
 constexpr char kDescription[] = "Asks a running TAVRIN server something, from this machine or another one.";
 constexpr char kVersionFlag[] = "--version";
 constexpr char kVersionHelp[] = "Print the program's version and exit";
+constexpr char kTraceHelp[] =
+    "Print every byte sent (C: ) and received (S: ) on standard error as it goes; bytes outside "
+    "0x20..0x7E, and '|', in hexadecimal between two '|'";
 constexpr int kMinPort = 1;
 constexpr int kMaxPort = 65535;
 
@@ -39,6 +42,8 @@ int RunCommandLine(int Argc, const char* const* Argv, std::ostream& Out, std::os
         ->type_name("PORT")
         ->capture_default_str()
         ->check(CLI::Range(kMinPort, kMaxPort));
+    bool Trace = false;
+    App.add_flag("--trace", Trace, kTraceHelp);
 
     TCliRequest Request;
     std::string User, Password, Alias;
@@ -69,6 +74,7 @@ int RunCommandLine(int Argc, const char* const* Argv, std::ostream& Out, std::os
     } else if (Call->parsed()) {
       Request = CallRequest(Alias, Arguments);
     }
+    if (Trace) Target.Trace = &Err;
     return RunRequest(Target, Request, Out, Err);
   } catch (const std::exception& Error) {
     Err << kErrorPrefix << Error.what() << '\n';

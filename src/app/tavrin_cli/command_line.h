@@ -1,6 +1,7 @@
 #pragma once
 // tavrin-cli's command line:
-//   tavrin-cli [--host H] [--port N] COMMAND ...
+//   tavrin-cli [--host H] [--port N] [--trace] COMMAND ...
+// --trace writes every byte each way to the error stream (client/tracing_channel.h).
 //   COMMAND: login USER PASSWORD | version | zulweb | call ALIAS [ARGS...]
 // Arguments that start with '-' (other than negative numbers) go after "--".
 

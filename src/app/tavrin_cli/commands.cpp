@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "client/connection.h"
+#include "client/tracing_channel.h"
 #include "dbxstream/row_value_codec.h"
 #include "vocabulary/data_types.h"
 #include "vocabulary/dbx_error.h"
@@ -13,6 +14,7 @@
 #include "vocabulary/unicode_text.h"
 #include "vocabulary/value_text.h"
 #include "transport/tcp_client_channel.h"
+#include "transport/tcp_limits.h"
 
 namespace tavrin::cli {
 
@@ -351,7 +353,12 @@ int RunRequest(TDbxChannel& Channel, const TCliRequest& Request, std::ostream& O
 int RunRequest(const TCliTarget& Target, const TCliRequest& Request, std::ostream& Out, std::ostream& Err) {
   try {
     TDBXTcpClientChannel Channel(Target.Host, Target.Port, true, Target.ConnectTimeout);
-    return RunRequest(Channel, Request, Out, Err);
+    if (Target.Trace == nullptr) return RunRequest(Channel, Request, Out, Err);
+    // The channel has checked the probe's answer byte for byte before it returns.
+    WriteTraceLine(*Target.Trace, kTraceFromClient, tcp::kFilterProbe);
+    WriteTraceLine(*Target.Trace, kTraceFromServer, tcp::kNoFiltersAnswer);
+    TDBXTracingChannel Traced(Channel, *Target.Trace);
+    return RunRequest(Traced, Request, Out, Err);
   } catch (const std::exception& Error) {
     return Report(Err, Error.what());
   } catch (...) {

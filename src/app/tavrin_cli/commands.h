@@ -73,6 +73,9 @@ struct TCliTarget {
   std::uint16_t Port = static_cast<std::uint16_t>(defaults::kPort);
   // Bound on connecting and on the server's answer to the opening probe.
   std::chrono::milliseconds ConnectTimeout = defaults::kConnectTimeout;
+  // When set, every byte each way is written there as it goes, one line per write and
+  // per read (client/tracing_channel.h), the opening probe and its answer first.
+  std::ostream* Trace = nullptr;
 };
 
 // Runs Request over a new TCP connection to Target (with the opening probe) and closes
