@@ -259,7 +259,8 @@ std::uint16_t TDSWriter::EndNestedRows() {
 
 std::uint16_t TDSWriter::ResetRows() {
   if (!FBegun) return S::NoPacket;
-  FRows.clear();
+  // Their memory goes too: a large packet's rows are not kept after it was taken.
+  std::vector<std::uint8_t>().swap(FRows);
   if (FLaidOut) FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
   return S::Ok;
 }

@@ -14,7 +14,8 @@
 //     modified row of a delta
 //   TakePacket(out)                     the packet so far (metadata and the rows since the
 //                                       last ResetRows); may be taken again later
-//   ResetRows()                         drops the rows, keeps columns and attributes
+//   ResetRows()                         drops the rows (and their memory), keeps columns and
+//                                       attributes
 //
 // Composite columns (type_word.h): an object's or array's descriptor is followed by
 // its members' (an array has one member, its element, whose values repeat once per
