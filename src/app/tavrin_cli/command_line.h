@@ -2,6 +2,7 @@
 // tavrin-cli's command line:
 //   tavrin-cli [--host H] [--port N] COMMAND ...
 //   COMMAND: login USER PASSWORD | version | zulweb | call ALIAS [ARGS...]
+//            | products [--page N] [--xml]
 // Arguments that start with '-' (other than negative numbers) go after "--".
 
 #include <ostream>

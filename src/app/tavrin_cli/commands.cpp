@@ -298,9 +298,11 @@ void SayGoodbyeQuietly(TDBXClientConnection& Connection, std::optional<std::int3
   }
 }
 
+}  // namespace
+
 // Writes the failure as one line: line breaks inside the reason (a reader's message
 // quoting what it found) become blanks.
-int Report(std::ostream& Err, std::string_view Reason) {
+int ReportFailure(std::ostream& Err, std::string_view Reason) {
   std::string Line(Reason);
   for (char& C : Line) {
     if (C == '\n' || C == '\r') C = ' ';
@@ -309,8 +311,6 @@ int Report(std::ostream& Err, std::string_view Reason) {
   Err.flush();
   return kExitFailure;
 }
-
-}  // namespace
 
 TCliRequest CallRequest(std::string MethodAlias, std::vector<std::string> Arguments) {
   return {std::move(MethodAlias), std::move(Arguments), TCliAnswer::Values};
@@ -342,9 +342,9 @@ int RunRequest(TDbxChannel& Channel, const TCliRequest& Request, std::ostream& O
     Out.flush();
     return kExitOk;
   } catch (const std::exception& Error) {
-    return Report(Err, Error.what());
+    return ReportFailure(Err, Error.what());
   } catch (...) {
-    return Report(Err, kUnexpectedFailure);
+    return ReportFailure(Err, kUnexpectedFailure);
   }
 }
 
@@ -353,9 +353,9 @@ int RunRequest(const TCliTarget& Target, const TCliRequest& Request, std::ostrea
     TDBXTcpClientChannel Channel(Target.Host, Target.Port, true, Target.ConnectTimeout);
     return RunRequest(Channel, Request, Out, Err);
   } catch (const std::exception& Error) {
-    return Report(Err, Error.what());
+    return ReportFailure(Err, Error.what());
   } catch (...) {
-    return Report(Err, kUnexpectedFailure);
+    return ReportFailure(Err, kUnexpectedFailure);
   }
 }
 
