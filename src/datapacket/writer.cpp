@@ -20,6 +20,8 @@ constexpr std::size_t kColumnBytes = 1 + 4 + 2 + 2;     // name length, type wor
 constexpr std::size_t kAttributeBytes = 1 + 4 + 4;      // name length, type word, value length
 constexpr std::size_t kNestedCountBytes = 4 + 4;        // a nested table value's row count and length
 constexpr std::size_t kMaxVarLengthBytes = 5;
+// The least the rows grow by when they need room.
+constexpr std::size_t kMinRowsGrowth = 64 * 1024;
 
 // Descriptors a column's type word says follow beneath it.
 std::uint32_t Beneath(std::uint32_t TypeWord) {
@@ -150,9 +152,15 @@ std::uint16_t TDSWriter::StartRows() {
   return S::Ok;
 }
 
-std::uint16_t TDSWriter::Grow(std::size_t Bytes) const {
+std::uint16_t TDSWriter::Grow(std::size_t Bytes) {
   const std::size_t Used = TPacketHeader::Size + FMetadataBytes + FRows.size();
-  return Bytes > TPacketLimits::kMaxPacketBytes - Used ? S::PacketTooLarge : S::Ok;
+  if (Bytes > TPacketLimits::kMaxPacketBytes - Used) return S::PacketTooLarge;
+  // The rows grow by a quarter at a time rather than doubling: a large packet then holds
+  // little spare room while it is built and while TakePacket copies it out.
+  if (FRows.size() + Bytes > FRows.capacity()) {
+    FRows.reserve(std::max(FRows.size() + Bytes, FRows.size() + FRows.size() / 4 + kMinRowsGrowth));
+  }
+  return S::Ok;
 }
 
 std::uint16_t TDSWriter::PutColumnValue(const TRowFrame& Frame, const TPacketColumn& Column, std::uint16_t Status,

@@ -130,7 +130,8 @@ class TDSWriter {
   void PopCompleteMembers();
   std::uint16_t MetadataStatus();
   std::uint16_t StartRows();
-  std::uint16_t Grow(std::size_t Bytes) const;
+  // PacketTooLarge when Bytes more would pass the packet's cap; otherwise makes room for them.
+  std::uint16_t Grow(std::size_t Bytes);
   // Appends one value of Column; NestedRowsFollow tells that a nested table's rows come next.
   std::uint16_t PutColumnValue(const TRowFrame& Frame, const TPacketColumn& Column, std::uint16_t Status,
                                std::uint32_t Length, const std::uint8_t* Data, bool& NestedRowsFollow);

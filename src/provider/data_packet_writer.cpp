@@ -301,7 +301,7 @@ std::int32_t TDataPacketWriter::WriteRows(TFieldsDataSet& DataSet, std::int32_t 
   std::int32_t Written = 0;
   while (!DataSet.Eof() && Written < Wanted) {
     Check(FIDSWriter->PutValue(TPutValue::Value, 1, &kUnmodifiedRow));
-    for (const TPutFieldInfo& Info : FPutFieldInfo) PutFieldValue(*FIDSWriter, Info, BlobsOnDemand);
+    for (const TPutFieldInfo& Info : FPutFieldInfo) PutFieldValue(*FIDSWriter, Info, BlobsOnDemand, FBuffer);
     ++Written;
     // After a full packet the dataset stays on the last row written.
     if (Written < Wanted) DataSet.Next();

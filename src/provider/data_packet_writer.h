@@ -71,6 +71,8 @@ class TCustomPacketWriter {
   void Check(std::uint16_t Status) const;
 
   std::unique_ptr<TDSWriter> FIDSWriter;
+  // Scratch room for one value that needs converting; grown when a value needs more.
+  std::vector<std::uint8_t> FBuffer = std::vector<std::uint8_t>(TAttributeLimits::kValueBufferSize);
 };
 
 class TDataPacketWriter : public TCustomPacketWriter {

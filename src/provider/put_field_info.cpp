@@ -186,10 +186,30 @@ void PutFixed(TDSWriter& Writer, const TPutFieldInfo& Info) {
   PutBytes(Writer, Value.Data(), Value.Size());
 }
 
-// A blob's bytes: UTF-16 for a wide memo, the text's UTF-8 for the other memos.
-TFieldBytes BlobBytes(const TPutFieldInfo& Info) {
-  if (Info.DataType == FT::ftWideMemo) return WideTextValue(Info.Field->AsString());
-  return Info.Field->AsBytes();
+// The field's text as UTF-16 code units in Buffer.
+void WideBytes(const TField& Field, std::vector<std::uint8_t>& Buffer) {
+  Buffer.clear();
+  const TFieldValue& Value = Field.Value();
+  if (const auto* Text = std::get_if<std::string>(&Value)) {
+    AppendUtf16LE(*Text, Buffer);
+  } else {
+    AppendUtf16LE(Field.AsString(), Buffer);
+  }
+}
+
+// A blob's bytes in Buffer: UTF-16 for a wide memo, the text's UTF-8 for the other memos.
+void BlobBytes(const TPutFieldInfo& Info, std::vector<std::uint8_t>& Buffer) {
+  if (Info.DataType == FT::ftWideMemo) {
+    WideBytes(*Info.Field, Buffer);
+    return;
+  }
+  const TFieldValue& Value = Info.Field->Value();
+  if (const auto* Bytes = std::get_if<TFieldBytes>(&Value)) {
+    Buffer.assign(Bytes->begin(), Bytes->end());
+  } else {
+    const std::string Text = Info.Field->AsString();
+    Buffer.assign(Text.begin(), Text.end());
+  }
 }
 
 }  // namespace
@@ -286,10 +306,13 @@ std::string_view SubTypeOf(TFieldType Type) {
   }
 }
 
-void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDemand) {
+void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDemand,
+                   std::vector<std::uint8_t>& Buffer) {
   const TField& Field = *Info.Field;
   if (Info.PutProc == TPutKind::Blob && BlobsOnDemand) {
-    const auto Size = static_cast<std::uint32_t>(Field.IsNull() ? 0 : BlobBytes(Info).size());
+    Buffer.clear();
+    if (!Field.IsNull()) BlobBytes(Info, Buffer);
+    const auto Size = static_cast<std::uint32_t>(Buffer.size());
     std::uint8_t SizeBytes[4];
     StoreLE(SizeBytes, Size, 4);
     CheckPut(Writer, Writer.PutValue(TPutValue::Value, TPutValue::BlobOnDemandLength, SizeBytes));
@@ -309,27 +332,23 @@ void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDem
       PutBytes(Writer, UpToNul.data(), UpToNul.size());
       return;
     }
-    case TPutKind::WideString: {
-      const TFieldValue& Value = Field.Value();
-      const std::string* Text = std::get_if<std::string>(&Value);
-      const std::vector<std::uint8_t> Units = WideTextValue(Text != nullptr ? *Text : Field.AsString());
-      PutBytes(Writer, Units.data(), Units.size());
+    case TPutKind::WideString:
+      WideBytes(Field, Buffer);
+      PutBytes(Writer, Buffer.data(), Buffer.size());
       return;
-    }
     case TPutKind::VarBytes: {
       const TFieldBytes Bytes = Field.AsBytes();
       PutBytes(Writer, Bytes.data(), Bytes.size());
       return;
     }
-    case TPutKind::Blob: {
-      const TFieldBytes Bytes = BlobBytes(Info);
-      if (Bytes.empty()) {
+    case TPutKind::Blob:
+      BlobBytes(Info, Buffer);
+      if (Buffer.empty()) {
         CheckPut(Writer, Writer.PutValue(TPutValue::Null, 0, nullptr));
       } else {
-        PutBytes(Writer, Bytes.data(), Bytes.size());
+        PutBytes(Writer, Buffer.data(), Buffer.size());
       }
       return;
-    }
     case TPutKind::Fixed:
       PutFixed(Writer, Info);
       return;

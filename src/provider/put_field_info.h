@@ -81,10 +81,12 @@ std::string_view SubTypeOf(TFieldType Type);
 
 // Puts the value of Info's field in the dataset's current record as the next value of
 // the row Writer is writing: null, or its bytes in the packet's form of the column's
-// type. A blob with BlobsOnDemand is left on the server: its size only. Raises
-// EDatabaseError for a value the field cannot read as its type or that does not fit the
-// column (an integer out of its range, a decimal with more digits than the column
-// holds), and EDSWriter for a status of the writer.
-void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDemand);
+// type. A blob with BlobsOnDemand is left on the server: its size only. Buffer is scratch
+// room for a value that needs converting (wide text), kept by the caller from value to
+// value. Raises EDatabaseError for a value the field cannot read as its type or that does
+// not fit the column (an integer out of its range, a decimal with more digits than the
+// column holds), and EDSWriter for a status of the writer.
+void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDemand,
+                   std::vector<std::uint8_t>& Buffer);
 
 }  // namespace tavrin
