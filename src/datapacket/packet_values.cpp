@@ -290,11 +290,12 @@ std::optional<std::string> ReadText(std::uint32_t TypeWord, std::span<const std:
     return Text;
   }
   if (Base != T::WideText || Data.size() % 2 != 0) return std::nullopt;
-  // Straight from the code units to UTF-8; an unpaired surrogate would come out as
-  // U+FFFD: refuse it instead of changing it.
-  std::string Text;
-  Text.reserve(Data.size() + Data.size() / 2);
+  // Straight from the code units to UTF-8 (at most 3 bytes per unit); an unpaired
+  // surrogate would come out as U+FFFD: refuse it instead of changing it.
   const std::size_t Units = Data.size() / 2;
+  std::string Text(3 * Units, '\0');
+  std::size_t At = 0;
+  const auto Put = [&Text, &At](char32_t Byte) { Text[At++] = static_cast<char>(Byte); };
   for (std::size_t i = 0; i < Units; ++i) {
     char32_t c = static_cast<char32_t>(LoadLE(Data.data() + 2 * i, 2));
     if (c >= 0xD800 && c <= 0xDFFF) {
@@ -304,21 +305,22 @@ std::optional<std::string> ReadText(std::uint32_t TypeWord, std::span<const std:
       ++i;
     }
     if (c < 0x80) {
-      Text.push_back(static_cast<char>(c));
+      Put(c);
     } else if (c < 0x800) {
-      Text.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      Text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      Put(0xC0 | (c >> 6));
+      Put(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      Text.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      Text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      Text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      Put(0xE0 | (c >> 12));
+      Put(0x80 | ((c >> 6) & 0x3F));
+      Put(0x80 | (c & 0x3F));
     } else {
-      Text.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      Text.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      Text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      Text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      Put(0xF0 | (c >> 18));
+      Put(0x80 | ((c >> 12) & 0x3F));
+      Put(0x80 | ((c >> 6) & 0x3F));
+      Put(0x80 | (c & 0x3F));
     }
   }
+  Text.resize(At);
   return Text;
 }
 

@@ -273,12 +273,9 @@ std::uint16_t TDSWriter::ResetRows() {
   return S::Ok;
 }
 
-std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
-  if (!FBegun) return S::NoPacket;
-  if (const auto Status = StartRows(); Status != S::Ok) return Status;
-  if (FRowFrames.size() != 1 || FRowFrames.front().Slot != kAwaitingStatus) return S::RowIncomplete;
+std::vector<std::uint8_t> TDSWriter::PacketHead(std::size_t Room) const {
   std::vector<std::uint8_t> Out;
-  Out.reserve(TPacketHeader::Size + FMetadataBytes + FRows.size());
+  Out.reserve(TPacketHeader::Size + FMetadataBytes + Room);
   Out.insert(Out.end(), std::begin(TPacketHeader::Magic), std::end(TPacketHeader::Magic));
   Out.push_back(TPacketHeader::LayoutVersion);
   Out.push_back(0);
@@ -288,6 +285,19 @@ std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
   AppendLE(Out, FRowFrames.front().Rows, 4);
   AppendLevel(Out, FTop);
   StoreLE(Out.data() + TPacketHeader::MetadataLengthOffset, Out.size() - TPacketHeader::Size, 4);
+  return Out;
+}
+
+std::uint16_t TDSWriter::CheckTakeable() {
+  if (!FBegun) return S::NoPacket;
+  if (const auto Status = StartRows(); Status != S::Ok) return Status;
+  if (FRowFrames.size() != 1 || FRowFrames.front().Slot != kAwaitingStatus) return S::RowIncomplete;
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
+  if (const auto Status = CheckTakeable(); Status != S::Ok) return Status;
+  std::vector<std::uint8_t> Out = PacketHead(FRows.size());
   Out.insert(Out.end(), FRows.begin(), FRows.end());
   if (FOutputMode == TOutputMode::Binary) {
     Packet = std::move(Out);
@@ -298,6 +308,26 @@ std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
       PacketXml(Base, FOutputMode == TOutputMode::Xml ? TXmlCharacters::Ascii : TXmlCharacters::Utf8);
   Packet.assign(Xml.begin(), Xml.end());
   return S::Ok;
+}
+
+std::uint16_t TDSWriter::TakePacketAndResetRows(std::vector<std::uint8_t>& Packet) {
+  if (const auto Status = CheckTakeable(); Status != S::Ok) return Status;
+  if (FOutputMode != TOutputMode::Binary) {
+    const auto Status = TakePacket(Packet);
+    return Status != S::Ok ? Status : ResetRows();
+  }
+  const std::vector<std::uint8_t> Head = PacketHead(0);
+  // The rows become the packet: the head goes in front of them where their room allows,
+  // so a large packet is neither copied nor held twice.
+  if (FRows.capacity() - FRows.size() >= Head.size()) {
+    FRows.insert(FRows.begin(), Head.begin(), Head.end());
+    Packet = std::move(FRows);
+  } else {
+    Packet.reserve(Head.size() + FRows.size());
+    Packet.assign(Head.begin(), Head.end());
+    Packet.insert(Packet.end(), FRows.begin(), FRows.end());
+  }
+  return ResetRows();
 }
 
 std::uint16_t TDSWriter::SetOutputMode(std::int32_t Mode) {

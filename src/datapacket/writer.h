@@ -100,6 +100,8 @@ class TDSWriter {
   // with RowIncomplete while a row or nested rows are open, and with the metadata's
   // status while columns are missing.
   std::uint16_t TakePacket(std::vector<std::uint8_t>& Packet);
+  // TakePacket, then ResetRows; the rows are handed over rather than copied.
+  std::uint16_t TakePacketAndResetRows(std::vector<std::uint8_t>& Packet);
   std::uint16_t SetOutputMode(std::int32_t Mode);
   // The status's text, NUL-terminated, cut to fit Buffer (kStatusTextBufferSize holds
   // every text); InvalidArgument for an empty buffer.
@@ -130,6 +132,10 @@ class TDSWriter {
   void PopCompleteMembers();
   std::uint16_t MetadataStatus();
   std::uint16_t StartRows();
+  // Ok when a packet can be taken now (no row or nested rows open, the columns complete).
+  std::uint16_t CheckTakeable();
+  // The header and the metadata section, with room for Room bytes more.
+  std::vector<std::uint8_t> PacketHead(std::size_t Room) const;
   // PacketTooLarge when Bytes more would pass the packet's cap; otherwise makes room for them.
   std::uint16_t Grow(std::size_t Bytes);
   // Appends one value of Column; NestedRowsFollow tells that a nested table's rows come next.

@@ -140,10 +140,9 @@ TDSVariant TDataPacketWriter::MakeDataPacket(TFieldsDataSet& DataSet, const IPro
   Check(FIDSWriter->SetOutputMode(Mode));
   if (!MetaDataOnly) Check(FIDSWriter->ResetRows());
   RecsOut = WriteRows(DataSet, RecsOut);
+  // The rows go into the packet (the next packet would drop them anyway).
   std::vector<std::uint8_t> Packet;
-  Check(FIDSWriter->TakePacket(Packet));
-  // The rows now live in the packet; the writer's copy goes (the next packet drops it anyway).
-  Check(FIDSWriter->ResetRows());
+  Check(FIDSWriter->TakePacketAndResetRows(Packet));
   if (Packet.empty()) return TDSVariant::Null();
   return TDSVariant(std::move(Packet));
 }
