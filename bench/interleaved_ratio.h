@@ -17,9 +17,9 @@ namespace tavrin::bench {
 inline constexpr int kBatchOps = 64;  // operations per timed batch
 
 template <class Op>
-double TimeBatch(Op& Operation) {
+double TimeBatch(Op& Operation, int Ops = kBatchOps) {
   const auto Start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kBatchOps; ++i) Operation();
+  for (int i = 0; i < Ops; ++i) Operation();
   return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - Start).count();
 }
 
@@ -41,14 +41,18 @@ void RunInterleaved(benchmark::State& State, const char* Name, Subject&& DoSubje
 
 // The same for several operations: one benchmark iteration is one batch of each, in
 // the order given. Returns each one's fastest batch in nanoseconds per operation, in
-// that order; the caller turns them into its counters.
+// that order; the caller turns them into its counters. Operations that take
+// milliseconds each go in smaller batches (BatchOps).
 inline std::vector<double> FastestInterleaved(benchmark::State& State,
-                                              const std::vector<std::function<void()>>& Operations) {
+                                              const std::vector<std::function<void()>>& Operations,
+                                              int BatchOps = kBatchOps) {
   std::vector<double> Fastest(Operations.size(), std::numeric_limits<double>::infinity());
   for (auto _ : State) {
-    for (std::size_t i = 0; i < Operations.size(); ++i) Fastest[i] = std::min(Fastest[i], TimeBatch(Operations[i]));
+    for (std::size_t i = 0; i < Operations.size(); ++i) {
+      Fastest[i] = std::min(Fastest[i], TimeBatch(Operations[i], BatchOps));
+    }
   }
-  for (double& Batch : Fastest) Batch /= kBatchOps;
+  for (double& Batch : Fastest) Batch /= BatchOps;
   return Fastest;
 }
 

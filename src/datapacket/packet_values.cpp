@@ -217,9 +217,7 @@ std::optional<TFixedValue> BcdValue(std::string_view Decimal, std::uint32_t Size
 
 std::vector<std::uint8_t> WideTextValue(std::string_view Utf8) {
   std::vector<std::uint8_t> Bytes;
-  const std::u16string Units = ToUtf16(Utf8);
-  Bytes.reserve(Units.size() * 2);
-  for (const char16_t u : Units) AppendLE(Bytes, u, 2);
+  AppendUtf16LE(Utf8, Bytes);
   return Bytes;
 }
 
@@ -292,18 +290,38 @@ std::optional<std::string> ReadText(std::uint32_t TypeWord, std::span<const std:
     return Text;
   }
   if (Base != T::WideText || Data.size() % 2 != 0) return std::nullopt;
-  std::u16string Units(Data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < Units.size(); ++i) Units[i] = static_cast<char16_t>(LoadLE(Data.data() + 2 * i, 2));
-  // An unpaired surrogate would come out as U+FFFD: refuse it instead of changing it.
-  for (std::size_t i = 0; i < Units.size(); ++i) {
-    const char16_t u = Units[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < Units.size() && Units[i + 1] >= 0xDC00 && Units[i + 1] <= 0xDFFF) {
+  // Straight from the code units to UTF-8 (at most 3 bytes per unit); an unpaired
+  // surrogate would come out as U+FFFD: refuse it instead of changing it.
+  const std::size_t Units = Data.size() / 2;
+  std::string Text(3 * Units, '\0');
+  std::size_t At = 0;
+  const auto Put = [&Text, &At](char32_t Byte) { Text[At++] = static_cast<char>(Byte); };
+  for (std::size_t i = 0; i < Units; ++i) {
+    char32_t c = static_cast<char32_t>(LoadLE(Data.data() + 2 * i, 2));
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      const char32_t Low = i + 1 < Units ? static_cast<char32_t>(LoadLE(Data.data() + 2 * i + 2, 2)) : 0;
+      if (c > 0xDBFF || Low < 0xDC00 || Low > 0xDFFF) return std::nullopt;
+      c = 0x10000 + ((c - 0xD800) << 10) + (Low - 0xDC00);
       ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      return std::nullopt;
+    }
+    if (c < 0x80) {
+      Put(c);
+    } else if (c < 0x800) {
+      Put(0xC0 | (c >> 6));
+      Put(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      Put(0xE0 | (c >> 12));
+      Put(0x80 | ((c >> 6) & 0x3F));
+      Put(0x80 | (c & 0x3F));
+    } else {
+      Put(0xF0 | (c >> 18));
+      Put(0x80 | ((c >> 12) & 0x3F));
+      Put(0x80 | ((c >> 6) & 0x3F));
+      Put(0x80 | (c & 0x3F));
     }
   }
-  return ToUtf8(Units);
+  Text.resize(At);
+  return Text;
 }
 
 std::optional<std::string> ReadBcd(std::uint32_t TypeWord, std::span<const std::uint8_t> Data) {

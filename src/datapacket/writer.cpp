@@ -20,6 +20,8 @@ constexpr std::size_t kColumnBytes = 1 + 4 + 2 + 2;     // name length, type wor
 constexpr std::size_t kAttributeBytes = 1 + 4 + 4;      // name length, type word, value length
 constexpr std::size_t kNestedCountBytes = 4 + 4;        // a nested table value's row count and length
 constexpr std::size_t kMaxVarLengthBytes = 5;
+// The least the rows grow by when they need room.
+constexpr std::size_t kMinRowsGrowth = 64 * 1024;
 
 // Descriptors a column's type word says follow beneath it.
 std::uint32_t Beneath(std::uint32_t TypeWord) {
@@ -150,9 +152,15 @@ std::uint16_t TDSWriter::StartRows() {
   return S::Ok;
 }
 
-std::uint16_t TDSWriter::Grow(std::size_t Bytes) const {
+std::uint16_t TDSWriter::Grow(std::size_t Bytes) {
   const std::size_t Used = TPacketHeader::Size + FMetadataBytes + FRows.size();
-  return Bytes > TPacketLimits::kMaxPacketBytes - Used ? S::PacketTooLarge : S::Ok;
+  if (Bytes > TPacketLimits::kMaxPacketBytes - Used) return S::PacketTooLarge;
+  // The rows grow by a quarter at a time rather than doubling: a large packet then holds
+  // little spare room while it is built and while TakePacket copies it out.
+  if (FRows.size() + Bytes > FRows.capacity()) {
+    FRows.reserve(std::max(FRows.size() + Bytes, FRows.size() + FRows.size() / 4 + kMinRowsGrowth));
+  }
+  return S::Ok;
 }
 
 std::uint16_t TDSWriter::PutColumnValue(const TRowFrame& Frame, const TPacketColumn& Column, std::uint16_t Status,
@@ -259,17 +267,15 @@ std::uint16_t TDSWriter::EndNestedRows() {
 
 std::uint16_t TDSWriter::ResetRows() {
   if (!FBegun) return S::NoPacket;
-  FRows.clear();
+  // Their memory goes too: a large packet's rows are not kept after it was taken.
+  std::vector<std::uint8_t>().swap(FRows);
   if (FLaidOut) FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
   return S::Ok;
 }
 
-std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
-  if (!FBegun) return S::NoPacket;
-  if (const auto Status = StartRows(); Status != S::Ok) return Status;
-  if (FRowFrames.size() != 1 || FRowFrames.front().Slot != kAwaitingStatus) return S::RowIncomplete;
+std::vector<std::uint8_t> TDSWriter::PacketHead(std::size_t Room) const {
   std::vector<std::uint8_t> Out;
-  Out.reserve(TPacketHeader::Size + FMetadataBytes + FRows.size());
+  Out.reserve(TPacketHeader::Size + FMetadataBytes + Room);
   Out.insert(Out.end(), std::begin(TPacketHeader::Magic), std::end(TPacketHeader::Magic));
   Out.push_back(TPacketHeader::LayoutVersion);
   Out.push_back(0);
@@ -279,6 +285,19 @@ std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
   AppendLE(Out, FRowFrames.front().Rows, 4);
   AppendLevel(Out, FTop);
   StoreLE(Out.data() + TPacketHeader::MetadataLengthOffset, Out.size() - TPacketHeader::Size, 4);
+  return Out;
+}
+
+std::uint16_t TDSWriter::CheckTakeable() {
+  if (!FBegun) return S::NoPacket;
+  if (const auto Status = StartRows(); Status != S::Ok) return Status;
+  if (FRowFrames.size() != 1 || FRowFrames.front().Slot != kAwaitingStatus) return S::RowIncomplete;
+  return S::Ok;
+}
+
+std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
+  if (const auto Status = CheckTakeable(); Status != S::Ok) return Status;
+  std::vector<std::uint8_t> Out = PacketHead(FRows.size());
   Out.insert(Out.end(), FRows.begin(), FRows.end());
   if (FOutputMode == TOutputMode::Binary) {
     Packet = std::move(Out);
@@ -289,6 +308,26 @@ std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
       PacketXml(Base, FOutputMode == TOutputMode::Xml ? TXmlCharacters::Ascii : TXmlCharacters::Utf8);
   Packet.assign(Xml.begin(), Xml.end());
   return S::Ok;
+}
+
+std::uint16_t TDSWriter::TakePacketAndResetRows(std::vector<std::uint8_t>& Packet) {
+  if (const auto Status = CheckTakeable(); Status != S::Ok) return Status;
+  if (FOutputMode != TOutputMode::Binary) {
+    const auto Status = TakePacket(Packet);
+    return Status != S::Ok ? Status : ResetRows();
+  }
+  const std::vector<std::uint8_t> Head = PacketHead(0);
+  // The rows become the packet: the head goes in front of them where their room allows,
+  // so a large packet is neither copied nor held twice.
+  if (FRows.capacity() - FRows.size() >= Head.size()) {
+    FRows.insert(FRows.begin(), Head.begin(), Head.end());
+    Packet = std::move(FRows);
+  } else {
+    Packet.reserve(Head.size() + FRows.size());
+    Packet.assign(Head.begin(), Head.end());
+    Packet.insert(Packet.end(), FRows.begin(), FRows.end());
+  }
+  return ResetRows();
 }
 
 std::uint16_t TDSWriter::SetOutputMode(std::int32_t Mode) {

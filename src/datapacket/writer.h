@@ -14,7 +14,8 @@
 //     modified row of a delta
 //   TakePacket(out)                     the packet so far (metadata and the rows since the
 //                                       last ResetRows); may be taken again later
-//   ResetRows()                         drops the rows, keeps columns and attributes
+//   ResetRows()                         drops the rows (and their memory), keeps columns and
+//                                       attributes
 //
 // Composite columns (type_word.h): an object's or array's descriptor is followed by
 // its members' (an array has one member, its element, whose values repeat once per
@@ -99,6 +100,8 @@ class TDSWriter {
   // with RowIncomplete while a row or nested rows are open, and with the metadata's
   // status while columns are missing.
   std::uint16_t TakePacket(std::vector<std::uint8_t>& Packet);
+  // TakePacket, then ResetRows; the rows are handed over rather than copied.
+  std::uint16_t TakePacketAndResetRows(std::vector<std::uint8_t>& Packet);
   std::uint16_t SetOutputMode(std::int32_t Mode);
   // The status's text, NUL-terminated, cut to fit Buffer (kStatusTextBufferSize holds
   // every text); InvalidArgument for an empty buffer.
@@ -129,7 +132,12 @@ class TDSWriter {
   void PopCompleteMembers();
   std::uint16_t MetadataStatus();
   std::uint16_t StartRows();
-  std::uint16_t Grow(std::size_t Bytes) const;
+  // Ok when a packet can be taken now (no row or nested rows open, the columns complete).
+  std::uint16_t CheckTakeable();
+  // The header and the metadata section, with room for Room bytes more.
+  std::vector<std::uint8_t> PacketHead(std::size_t Room) const;
+  // PacketTooLarge when Bytes more would pass the packet's cap; otherwise makes room for them.
+  std::uint16_t Grow(std::size_t Bytes);
   // Appends one value of Column; NestedRowsFollow tells that a nested table's rows come next.
   std::uint16_t PutColumnValue(const TRowFrame& Frame, const TPacketColumn& Column, std::uint16_t Status,
                                std::uint32_t Length, const std::uint8_t* Data, bool& NestedRowsFollow);

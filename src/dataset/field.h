@@ -112,6 +112,17 @@ struct TFieldDefinition {
   TProviderFlags ProviderFlags = TProviderFlag::Default;
   std::string Origin;          // "table.column" the value comes from; empty when none
   TFieldKind FieldKind = TFieldKind::fkData;
+  // Rules a client keeps for the column, as expressions of the client-side expression
+  // language (no engine of ours sets them): the value a new record starts with, the
+  // constraints the database imposes and the ones the application adds, and the message
+  // shown when a constraint is broken.
+  std::string DefaultExpression;
+  std::string ImportedConstraint;
+  std::string CustomConstraint;
+  std::string ConstraintErrorMessage;
+  // The bounds a client keeps the value within; both 0 for none.
+  double MinValue = 0;
+  double MaxValue = 0;
 };
 
 // Texts of the failures of the typed reads: "'<value>' <text> '<field>'", or for bytes
@@ -155,6 +166,12 @@ class TField {
   void SetProviderFlags(TProviderFlags Value) { FDefinition.ProviderFlags = Value; }
   const std::string& Origin() const { return FDefinition.Origin; }
   void SetOrigin(std::string Value) { FDefinition.Origin = std::move(Value); }
+  const std::string& DefaultExpression() const { return FDefinition.DefaultExpression; }
+  double MinValue() const { return FDefinition.MinValue; }
+  double MaxValue() const { return FDefinition.MaxValue; }
+  const std::string& ImportedConstraint() const { return FDefinition.ImportedConstraint; }
+  const std::string& CustomConstraint() const { return FDefinition.CustomConstraint; }
+  const std::string& ConstraintErrorMessage() const { return FDefinition.ConstraintErrorMessage; }
 
   // --- The value in the dataset's current record ------------------------------------
   // With no current record (an empty or closed dataset) the value is null. A null reads

@@ -228,6 +228,12 @@ std::int64_t TDBXRowBuffer::WriteBytes(TStream& Source) {
   if (!Ended && !Source.AtEnd()) {
     if (Source.Size() >= 0) {
       auto& Rest = FBytesOverflowBuffer;
+      // A source that tells its size gets room for its rest at once: a large value is
+      // not grown into by doubling, which would hold up to twice its size meanwhile.
+      // (Each read asks for a chunk more than may be left.)
+      if (Source.Size() > Got) {
+        Rest.reserve(static_cast<std::size_t>(Source.Size() - Got) + static_cast<std::size_t>(limits::kOverflowReadChunk));
+      }
       for (;;) {
         const std::size_t Old = Rest.size();
         Rest.resize(Old + static_cast<std::size_t>(limits::kOverflowReadChunk));

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "dataset/database_error.h"
+#include "engine/database_messages.h"
+#include "engine/statement_runner.h"
 
 namespace tavrin {
 namespace {
@@ -88,6 +90,11 @@ void TQuery::Drop() {
   FEof = FBof = true;
   FTableName.clear();
   FKeyFields.clear();
+}
+
+void TQuery::DescribeParams() {
+  if (FParams.Known() || IsBlankText(FSQL.Text())) return;
+  DescribeParameters(FSession, FDatabaseName, FSQL.Text(), FParams);
 }
 
 void TQuery::ExecSQL() {

@@ -85,6 +85,11 @@ class TQuery : public TFieldsDataSet {
   // Raises EDatabaseError "Parameter not found: <Name>" for a name not in the statement:
   // here once the statement has run, else when it runs.
   TQueryParam& ParamByName(std::string_view Name) { return FParams.ParamByName(Name); }
+  // Makes Params the statement's own list before it runs, by having SQLite prepare it
+  // (a provider tells its client which parameters a statement takes before running it).
+  // Nothing happens when the list is known or the statement is blank. Raises
+  // EDatabaseError as Open does.
+  void DescribeParams();
 
   void SetBeforeOpen(TDataSetNotifyEvent Handler) { FBeforeOpen = std::move(Handler); }
   void SetAfterOpen(TDataSetNotifyEvent Handler) { FAfterOpen = std::move(Handler); }

@@ -97,9 +97,9 @@ class TTakenStatement {
   std::unique_lock<std::mutex> FLock;  // declared last: left before the rest goes
 };
 
-// The statement's parameters as SQLite found them in its text become Params' list; each
-// takes the value bound under its name.
-void BindParameters(TSqliteStatement& Statement, TQueryParams& Params) {
+// The statement's parameters as SQLite found them in its text become Params' list (each
+// keeping the value bound under its name); returns their names in order.
+std::vector<std::string> AdoptParameterNames(const TSqliteStatement& Statement, TQueryParams& Params) {
   std::vector<std::string> Names;
   for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
     const std::string Written = Statement.ParameterName(Number);
@@ -107,6 +107,12 @@ void BindParameters(TSqliteStatement& Statement, TQueryParams& Params) {
     Names.push_back(Written.substr(1));
   }
   Params.Adopt(Names);
+  return Names;
+}
+
+// As AdoptParameterNames, then binds each parameter's value.
+void BindParameters(TSqliteStatement& Statement, TQueryParams& Params) {
+  const std::vector<std::string> Names = AdoptParameterNames(Statement, Params);
   for (int Number = 1; Number <= Statement.ParameterCount(); ++Number) {
     const std::string& Name = Names[static_cast<std::size_t>(Number - 1)];
     const TQueryParam* Param = Params.FindParam(Name);
@@ -301,6 +307,12 @@ std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName
     throw;
   }
   return Taken.Connection->Sqlite().Changes();
+}
+
+void DescribeParameters(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
+                        TQueryParams& Params) {
+  TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Read);
+  static_cast<void>(AdoptParameterNames(*Taken.Statement, Params));
 }
 
 }  // namespace tavrin

@@ -88,4 +88,10 @@ class TStatementCursor {
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
                               TQueryParams& Params);
 
+// Prepares Sql as TStatementCursor does, without running it, and makes the parameters
+// SQLite finds in it Params' list (TQueryParams::Adopt). Raises EDatabaseError as
+// TStatementCursor.
+void DescribeParameters(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
+                        TQueryParams& Params);
+
 }  // namespace tavrin

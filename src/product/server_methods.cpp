@@ -19,7 +19,7 @@ TvxServerMethods8765::TvxServerMethods8765(const TServerMethodsServices& Service
   FqryEst1.SetBeforeOpen([this](TDataSet& D) { qryEst1BeforeOpen(D); });
   FqryEst1.SetAfterOpen([this](TDataSet& D) { qryEst1AfterOpen(D); });
   FqryEst1.SetAfterClose([this](TDataSet& D) { qryEst1AfterClose(D); });
-  FdsEst1.SetDataSet(&FqryEst1);
+  FdsEst1.SetDataSet(&FqryEst1, &FqryEst1Support);
   FqryLogin.SetName(MethodTexts::kLoginQueryName);
   // The login query shares the product query's log lines; its closing line is written
   // just before it closes.

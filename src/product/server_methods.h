@@ -15,6 +15,7 @@
 #include "provider/data_set_provider.h"
 #include "engine/database_session.h"
 #include "engine/query.h"
+#include "engine/query_provider_support.h"
 #include "product/remote_services.h"
 
 namespace tavrin {
@@ -90,6 +91,8 @@ class TvxServerMethods8765 : public TDSServerModule {
   const TServerMethodsServices& FServices;
   TQuery FqryEst1;
   TQuery FqryLogin;
+  // What qryEst1 answers its provider beyond its rows (keys, its end of a request).
+  TQueryProviderSupport FqryEst1Support{FqryEst1};
   // After the query it serves, so it goes before the query does.
   TDataSetProvider FdsEst1;
 };

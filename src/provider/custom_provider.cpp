@@ -15,4 +15,9 @@ TCustomProvider::~TCustomProvider() {
   if (FOwner != nullptr) FOwner->UnRegisterProvider(*this);
 }
 
+TDSVariant TCustomProvider::DataRequest(const TDSVariant& Data) {
+  if (OnDataRequest) return OnDataRequest(*this, Data);
+  return TDSVariant::Null();
+}
+
 }  // namespace tavrin

@@ -1,41 +1,177 @@
 #include "provider/data_set_provider.h"
 
+#include <string>
+#include <utility>
+
+#include "provider/provider_params.h"
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/unicode_text.h"
 
 namespace tavrin {
 
 namespace {
+
+namespace G = TGetRecordOption;
+using PT = TParamType;
+
 // The names clients call the operations by, for the error texts.
-constexpr char kApplyUpdates[] = "AS_ApplyUpdates";
-constexpr char kGetRecords[] = "AS_GetRecords";
-constexpr char kDataRequest[] = "AS_DataRequest";
-constexpr char kGetParams[] = "AS_GetParams";
-constexpr char kRowRequest[] = "AS_RowRequest";
-constexpr char kExecute[] = "AS_Execute";
+constexpr char kApplyUpdatesMethod[] = "AS_ApplyUpdates";
+constexpr char kRowRequestMethod[] = "AS_RowRequest";
+
+// A dataset attribute element: an array of a name, a value and an include-in-delta flag.
+constexpr std::size_t kAttributeParts = 3;
+
+// The defaults, for a dataset that was given no support of its own.
+IProviderSupport& DefaultSupport() {
+  static IProviderSupport Support;
+  return Support;
+}
+
 }  // namespace
 
-void TDataSetProvider::RaiseNotAvailable(const char* Method) const {
+void TDataSetProvider::SetDataSet(TFieldsDataSet* DataSet, IProviderSupport* Support) {
+  FDataSet = DataSet;
+  FSupport = Support;
+  FDataSetOpened = false;
+  FRecordsSent = 0;
+  FDSWriter.reset();
+}
+
+TFieldsDataSet& TDataSetProvider::CheckedDataSet() const {
   if (FDataSet == nullptr) throw TDBXError(TDBXErrorCodes::ProviderFailure, TProviderErrors::kMissingDataSet);
+  return *FDataSet;
+}
+
+IProviderSupport& TDataSetProvider::Support() const { return FSupport != nullptr ? *FSupport : DefaultSupport(); }
+
+void TDataSetProvider::RaiseNotAvailable(const char* Method) const {
+  CheckedDataSet();
   throw TDBXError(TDBXErrorCodes::ProviderFailure, Method + std::string(TProviderErrors::kNotAvailable) + Name());
 }
 
-TDSVariant TDataSetProvider::ApplyUpdates(const TDSVariant&, std::int32_t, std::int32_t&, TDBXStreamValue&) {
-  RaiseNotAvailable(kApplyUpdates);
+void TDataSetProvider::Reset() {
+  TFieldsDataSet& DataSet = CheckedDataSet();
+  if (FDSWriter) FDSWriter->CloseOpenedDetails();
+  if (FDataSetOpened) {
+    FDataSetOpened = false;
+    DataSet.Close();
+  }
+  Support().Reset();
+  if (DataSet.Active()) DataSet.First();
+  FRecordsSent = 0;
 }
 
-TDSVariant TDataSetProvider::GetRecords(std::int32_t, std::int32_t&, std::int32_t, const std::u16string&,
-                                        TDBXStreamValue&, TDBXStreamValue&) {
-  RaiseNotAvailable(kGetRecords);
+void TDataSetProvider::SetCommandTextAndParams(const std::u16string& CommandText, const TDSVariant& Params) {
+  if (!CommandText.empty()) {
+    if ((FOptions & TProviderOption::poAllowCommandText) == 0) {
+      throw TDBXError(TDBXErrorCodes::ProviderFailure, TProviderErrors::kNoCommandText);
+    }
+    Support().SetCommandText(ToUtf8(CommandText));
+  }
+  if (Params.IsEmpty()) return;
+  FParams = UnpackProviderParams(Params);
+  // A dataset without parameters that receives none has nothing to take.
+  if (Support().Params() != FParams) Support().SetParams(FParams);
 }
 
-TDSVariant TDataSetProvider::DataRequest(const TDSVariant&) { RaiseNotAvailable(kDataRequest); }
+TDSVariant TDataSetProvider::GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
+                                        const std::u16string& CommandText, TDSVariant& Params,
+                                        TDSVariant& OwnerData) {
+  CheckedDataSet();
+  const bool ParamsIsArray = Params.IsArray();
+  const bool Resetting = (Options & G::grReset) != 0;
+  if (!(Resetting && Count == 0)) SetCommandTextAndParams(CommandText, Params);
+  Fire(BeforeGetRecords, OwnerData);
+  TDSVariant Result = TDSVariant::Null();
+  try {
+    if (Resetting) {
+      Reset();
+      if (Count == 0) {
+        RecsOut = 0;
+        return Result;
+      }
+    }
+    Result = ReadRecords(Count, RecsOut, Options);
+  } catch (...) {
+    try {
+      Reset();
+    } catch (...) {
+      // The first failure is the one the client is told of; a reset that fails too
+      // has left the dataset as closed as it could.
+    }
+    throw;
+  }
+  Fire(AfterGetRecords, OwnerData);
+  if (ParamsIsArray) {
+    Params = Count > 0 ? PackProviderParams(Support().Params(), {PT::ptInput, PT::ptOutput, PT::ptInputOutput, PT::ptResult})
+                       : PackProviderParams(Support().Params(), {PT::ptOutput, PT::ptInputOutput});
+  }
+  return Result;
+}
 
-TDSVariant TDataSetProvider::GetParams(TDBXStreamValue&) { RaiseNotAvailable(kGetParams); }
+TDSVariant TDataSetProvider::ReadRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options) {
+  TFieldsDataSet& DataSet = CheckedDataSet();
+  if (!DataSet.Active()) {
+    DataSet.Open();
+    FDataSetOpened = true;
+  }
+  if (Count == 0 || (Options & G::grMetaData) != 0) FRecordsSent = 0;
+  if (!FDSWriter) FDSWriter = std::make_unique<TDataPacketWriter>();
+  FDSWriter->SetConstraints(FConstraints);
+  FDSWriter->SetOptions(FOptions);
+  FDSWriter->SetPacketOptions(Options | (Count == 0 ? G::grMetaData : 0));
+  FDSWriter->SetOnGetParams([this](std::vector<TDataSetAttribute>& Attributes) { AddDataSetProperties(Attributes); });
+  RecsOut = Count;
+  TDSVariant Packet = FDSWriter->MakeDataPacket(DataSet, Support(), RecsOut);
+  FRecordsSent += RecsOut;
+  // A short packet (the rows ran out, or all were asked for) ends the list.
+  if (RecsOut != Count) Reset();
+  if (DataSet.Active()) {
+    if (Count != 0 && RecsOut == Count) DataSet.Next();
+    Support().EndRequest();
+  }
+  return Packet;
+}
 
-TDSVariant TDataSetProvider::RowRequest(const TDSVariant&, std::int32_t) { RaiseNotAvailable(kRowRequest); }
+void TDataSetProvider::AddDataSetProperties(std::vector<TDataSetAttribute>& Attributes) {
+  if (!OnGetDataSetProperties) return;
+  const TDSVariant Properties = OnGetDataSetProperties(*this, CheckedDataSet());
+  const auto* Array = std::get_if<TVariantArray>(&Properties.Value);
+  if (Array == nullptr) return;
+  for (const TDSVariant& Element : Array->Elements) {
+    const auto* Parts = std::get_if<TVariantArray>(&Element.Value);
+    if (Parts == nullptr || Parts->Elements.size() != kAttributeParts) continue;
+    const auto* Name = std::get_if<std::u16string>(&Parts->Elements[0].Value);
+    if (Name == nullptr) continue;
+    const auto* InDelta = std::get_if<bool>(&Parts->Elements[2].Value);
+    Attributes.push_back({ToUtf8(*Name), Parts->Elements[1], InDelta != nullptr && *InDelta});
+  }
+}
 
-void TDataSetProvider::Execute(const std::u16string&, TDBXStreamValue&, TDBXStreamValue&) {
-  RaiseNotAvailable(kExecute);
+TDSVariant TDataSetProvider::GetParams(TDSVariant& OwnerData) {
+  CheckedDataSet();
+  Fire(BeforeGetParams, OwnerData);
+  TDSVariant Result =
+      PackProviderParams(Support().Params(), {PT::ptUnknown, PT::ptInput, PT::ptOutput, PT::ptInputOutput, PT::ptResult});
+  Fire(AfterGetParams, OwnerData);
+  return Result;
+}
+
+void TDataSetProvider::Execute(const std::u16string& CommandText, TDSVariant& Params, TDSVariant& OwnerData) {
+  CheckedDataSet();
+  SetCommandTextAndParams(CommandText, Params);
+  Fire(BeforeExecute, OwnerData);
+  Support().Execute();
+  Fire(AfterExecute, OwnerData);
+  Params = PackProviderParams(Support().Params(), {PT::ptOutput, PT::ptInputOutput});
+}
+
+TDSVariant TDataSetProvider::RowRequest(const TDSVariant&, std::int32_t, TDSVariant&) {
+  RaiseNotAvailable(kRowRequestMethod);
+}
+
+TDSVariant TDataSetProvider::ApplyUpdates(const TDSVariant&, std::int32_t, std::int32_t&, TDSVariant&) {
+  RaiseNotAvailable(kApplyUpdatesMethod);
 }
 
 }  // namespace tavrin

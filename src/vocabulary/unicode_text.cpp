@@ -9,16 +9,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf16(std::u16string& Out, char32_t c) {
-  if (c < 0x10000) {
-    Out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    Out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    Out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
 void AppendUtf8(std::string& Out, char32_t c) {
   if (c < 0x80) {
     Out.push_back(static_cast<char>(c));
@@ -39,15 +29,26 @@ void AppendUtf8(std::string& Out, char32_t c) {
 
 }  // namespace
 
-std::u16string ToUtf16(std::string_view Utf8) {
-  std::u16string Out;
-  Out.reserve(Utf8.size());
+namespace {
+
+// Decodes UTF-8, handing each UTF-16 code unit to Put; a malformed sequence gives U+FFFD.
+template <typename TPut>
+void DecodeUtf8(std::string_view Utf8, TPut&& Put) {
+  const auto Unit = [&Put](char32_t c) {
+    if (c < 0x10000) {
+      Put(static_cast<char16_t>(c));
+    } else {
+      c -= 0x10000;
+      Put(static_cast<char16_t>(0xD800 + (c >> 10)));
+      Put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    }
+  };
   std::size_t i = 0;
   const std::size_t n = Utf8.size();
   while (i < n) {
     const auto b0 = static_cast<std::uint8_t>(Utf8[i]);
     if (b0 < 0x80) {
-      Out.push_back(b0);
+      Put(static_cast<char16_t>(b0));
       ++i;
       continue;
     }
@@ -61,7 +62,7 @@ std::u16string ToUtf16(std::string_view Utf8) {
     } else if ((b0 & 0xF8) == 0xF0) {
       extra = 3; c = b0 & 0x07u; min = 0x10000;
     } else {
-      Out.push_back(kReplacement);
+      Put(static_cast<char16_t>(kReplacement));
       ++i;
       continue;
     }
@@ -75,14 +76,34 @@ std::u16string ToUtf16(std::string_view Utf8) {
       c = (c << 6) | (static_cast<std::uint8_t>(Utf8[j]) & 0x3Fu);
     }
     if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      Out.push_back(kReplacement);
+      Put(static_cast<char16_t>(kReplacement));
       i = ok ? j : i + 1;
       continue;
     }
-    AppendUtf16(Out, c);
+    Unit(c);
     i = j;
   }
+}
+
+}  // namespace
+
+std::u16string ToUtf16(std::string_view Utf8) {
+  std::u16string Out;
+  Out.reserve(Utf8.size());
+  DecodeUtf8(Utf8, [&Out](char16_t u) { Out.push_back(u); });
   return Out;
+}
+
+void AppendUtf16LE(std::string_view Utf8, std::vector<std::uint8_t>& Out) {
+  // Never more units than bytes: room for all of them at once.
+  const std::size_t Start = Out.size();
+  Out.resize(Start + 2 * Utf8.size());
+  std::uint8_t* At = Out.data() + Start;
+  DecodeUtf8(Utf8, [&At](char16_t u) {
+    *At++ = static_cast<std::uint8_t>(u);
+    *At++ = static_cast<std::uint8_t>(u >> 8);
+  });
+  Out.resize(static_cast<std::size_t>(At - Out.data()));
 }
 
 std::string ToUtf8(std::u16string_view Utf16) {

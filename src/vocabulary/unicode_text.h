@@ -2,13 +2,18 @@
 // Text on the wire is a sequence of 16-bit code units; text inside the program
 // (log lines, SQL, error messages) is UTF-8. These convert between the two.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrin {
 
 // UTF-8 to UTF-16. A malformed UTF-8 sequence becomes U+FFFD; nothing is dropped silently.
 std::u16string ToUtf16(std::string_view Utf8);
+// The same, the code units appended to Out as little-endian byte pairs (as data packets
+// and row buffers carry them), without a string in between.
+void AppendUtf16LE(std::string_view Utf8, std::vector<std::uint8_t>& Out);
 
 // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view Utf16);

@@ -26,6 +26,8 @@
 #include "server/methods/test_server_classes.h"
 #include "vocabulary/unicode_text.h"
 #include "engine/database_session.h"
+#include "engine/sqlite_connection.h"
+#include "engine/statement_runner.h"
 #include "demo_data/demo_data.h"
 #include "product/server_methods.h"
 #include "support/temp_folder.h"
@@ -355,6 +357,49 @@ TEST(CliProductCommands, LoginVersionAndWebModulePrintTheirAnswers) {
   EXPECT_EQ(RunLine({"--port", S.Port(), "zulweb"}).Out, "1 - web module installed\n");
 }
 
+TEST(CliProductCommands, ProductsPrintTheListWholeInPagesOrInXml) {
+  TProductServer S;
+  TSqliteConnection((S.Folder.Path() / TDatabaseFiles::kDatabaseFileName).string(),
+                    TSqliteConnection::TOpenMode::ExistingFile)
+      .Execute(
+          "delete from tabest1;"
+          "insert into tabest1 (codigo, produto, precocusto, precovenda, quantidade, inativo) values"
+          " (10, 'Sab\u00e3o em p\u00f3', 7.5, 11.9, 12, null), (11, 'Vassoura', 9, 15, 3, 1),"
+          " (12, 'Arroz 5kg', 18.25, 24.9, 40.5, 0), (13, 'Caf\u00e9 500g', 12.5, 18.9, 0, 0)");
+  const std::string Heading = "Code  Description   Cost  Sale price  Quantity\n";
+  const std::string Arroz = "  12  Arroz 5kg    18.25       24.90      40.5\n";
+  const std::string Cafe = "  13  Caf\u00e9 500g    12.50       18.90         0\n";
+  TRun R = RunLine({"--port", S.Port(), "products"});
+  EXPECT_EQ(R.Code, kExitOk);
+  EXPECT_EQ(R.Err, "");
+  EXPECT_EQ(R.Out, Heading + Arroz + Cafe + "  10  Sab\u00e3o em p\u00f3   7.50       11.90        12\n3 products\n");
+
+  // Each page is a table of its own; a full last page ends the list with the empty one after it.
+  R = RunLine({"--port", S.Port(), "products", "--page", "2"});
+  EXPECT_EQ(R.Err, "");
+  EXPECT_EQ(R.Out, "Page 1, 2 products\n" + Heading + Arroz + Cafe + "Page 2, 1 product\n" +
+                       "Code  Description  Cost  Sale price  Quantity\n" +
+                       "  10  Sab\u00e3o em p\u00f3  7.50       11.90        12\n3 products\n");
+  R = RunLine({"--port", S.Port(), "products", "--page", "3"});
+  EXPECT_EQ(R.Out.find("Page 2"), std::string::npos) << R.Out;
+  EXPECT_TRUE(R.Out.ends_with("3 products\n"));
+
+  R = RunLine({"--port", S.Port(), "products", "--xml"});
+  EXPECT_EQ(R.Err, "");
+  EXPECT_TRUE(R.Out.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet")) << R.Out;
+  EXPECT_NE(R.Out.find("<rows count=\"3\">"), std::string::npos);
+  EXPECT_NE(R.Out.find("<value column=\"produto\">Caf\u00e9 500g</value>"), std::string::npos);
+}
+
+TEST(CliProductCommands, ProductsFromAServerWithoutTheListFail) {
+  TTypesRegistryServer S;
+  const TRun R = RunLine({"--port", std::to_string(S.Port()), "products"});
+  EXPECT_EQ(R.Code, kExitFailure);
+  EXPECT_EQ(R.Out, "");
+  EXPECT_EQ(R.Err,
+            "tavrin-cli: Remote error: TvxServerMethods8765.AS_GetRecords method not found in the server method list\n");
+}
+
 // --- The command line -----------------------------------------------------------------
 
 TEST(CliCommandLine, NegativeNumbersAndWordsAfterDoubleDashAreArguments) {
@@ -375,7 +420,7 @@ TEST(CliCommandLine, VersionHelpAndUsageErrors) {
 
   R = RunLine({"--help"});
   EXPECT_EQ(R.Code, 0);
-  for (const char* Word : {"--host", "--port", "login", "version", "zulweb", "call"}) {
+  for (const char* Word : {"--host", "--port", "login", "version", "zulweb", "call", "products"}) {
     EXPECT_NE(R.Out.find(Word), std::string::npos) << Word;
   }
   // The defaults shown are the settings table's.
@@ -392,6 +437,8 @@ TEST(CliCommandLine, VersionHelpAndUsageErrors) {
       {"--port", "x", "version"},
       {"call"},
       {"call", "TTypes.Concat", "-x"},
+      {"products", "--page", "0"},
+      {"products", "extra"},
       {"nope"},
   };
   for (const auto& Words : Usages) {

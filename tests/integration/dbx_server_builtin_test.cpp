@@ -132,6 +132,12 @@ TEST(DbxBuiltInClasses, ListClassesAndDescribeMethodAnswerJson) {
       {u"ttestmodule.echo",
        R"({"ttestmodule.echo":{"Text":{"direction":"In","type":"string"},)"
        R"("Result":{"direction":"Return","type":"string"}}})"},
+      // The owner data is the fourth parameter of a row request, as of its siblings.
+      {u"TTestModule.AS_RowRequest",
+       R"({"TTestModule.AS_RowRequest":{"ProviderName":{"direction":"In","type":"WideString"},)"
+       R"("RowStream":{"direction":"In","type":"OleVariant"},"RequestType":{"direction":"In","type":"Integer"},)"
+       R"("OwnerDataStream":{"direction":"InOut","type":"TDBXStreamValue"},)"
+       R"("Result":{"direction":"Return","type":"OleVariant"}}})"},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(ToUtf8(Case.Name));
@@ -168,6 +174,12 @@ TEST(DbxBuiltInClasses, ServerMethodParametersGiveAMethodWithoutParametersOnlyIt
       {"TTestModule.AS_GetProviderNames|",
        {"TTestModule.AS_GetProviderNames|TTestModule|AS_GetProviderNames|null|string||4|26|4"}},
       {"DSAdmin.ClearResources|", {"DSAdmin.ClearResources|DSAdmin|ClearResources|null|Boolean||4|4|4"}},
+      {"TTestModule.AS_RowRequest|",
+       {"TTestModule.AS_RowRequest|TTestModule|AS_RowRequest|ProviderName|WideString||1|26|1",
+        "TTestModule.AS_RowRequest|TTestModule|AS_RowRequest|RowStream|OleVariant||1|35|1",
+        "TTestModule.AS_RowRequest|TTestModule|AS_RowRequest|RequestType|Integer||1|6|1",
+        "TTestModule.AS_RowRequest|TTestModule|AS_RowRequest|OwnerDataStream|TDBXStreamValue||1|33|3",
+        "TTestModule.AS_RowRequest|TTestModule|AS_RowRequest|null|OleVariant||4|35|4"}},
       {"TTestModule.Echo|",
        {"TTestModule.Echo|TTestModule|Echo|Text|string||1|26|1",
         "TTestModule.Echo|TTestModule|Echo|null|string||4|26|4"}},

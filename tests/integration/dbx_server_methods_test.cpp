@@ -17,7 +17,7 @@
 #include "dbxstream/row_value_codec.h"
 #include "dbx_test_server.h"
 #include "server/methods/server_method_provider.h"
-#include "server/methods/variant_stream.h"
+#include "vocabulary/variant_stream.h"
 #include "vocabulary/unicode_text.h"
 #include "vocabulary/sql_timestamp.h"
 #include "server/methods/test_server_classes.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/tavrin_cli/commands.h"
+#include "app/tavrin_cli/products.h"
 #include "vocabulary/program_version.h"
 
 namespace tavrin::cli {
@@ -21,6 +22,8 @@ constexpr char kTraceHelp[] =
     "0x20..0x7E, and '|', in hexadecimal between two '|'";
 constexpr int kMinPort = 1;
 constexpr int kMaxPort = 65535;
+// The most products one page may ask for (a request's count is a 32-bit integer).
+constexpr int kMaxPageSize = 2147483647;
 
 }  // namespace
 
@@ -58,12 +61,21 @@ int RunCommandLine(int Argc, const char* const* Argv, std::ostream& Out, std::os
         "call", "Call any server method and print its out, in/out and return values as Name = value lines");
     Call->add_option("ALIAS", Alias, "Method alias, Class.Method (DSAdmin.GetPlatformName)")->required();
     Call->add_option("ARGS", Arguments, "One argument per in and in/out parameter; put \"--\" before any that starts with '-'");
+    TProductsRequest Products;
+    CLI::App* ProductList = App.add_subcommand(
+        "products", "Print the product list (" + std::string(kProductClass) + ".AS_GetRecords of " +
+                        std::string(kProductProvider) + ") as a table");
+    ProductList->add_option("--page", Products.PageSize, "Fetch N products per request and print each page as it arrives")
+        ->type_name("N")
+        ->check(CLI::Range(1, kMaxPageSize));
+    ProductList->add_flag("--xml", Products.Xml, "Print the server's XML form of the list instead");
 
     try {
       App.parse(Argc, Argv);
     } catch (const CLI::ParseError& Error) {
       return App.exit(Error, Out, Err);
     }
+    if (ProductList->parsed()) return RunProducts(Target, Products, Out, Err);
 
     if (Login->parsed()) {
       Request = LoginRequest(User, Password);

@@ -3,6 +3,7 @@
 //   tavrin-cli [--host H] [--port N] [--trace] COMMAND ...
 // --trace writes every byte each way to the error stream (client/tracing_channel.h).
 //   COMMAND: login USER PASSWORD | version | zulweb | call ALIAS [ARGS...]
+//            | products [--page N] [--xml]
 // Arguments that start with '-' (other than negative numbers) go after "--".
 
 #include <ostream>

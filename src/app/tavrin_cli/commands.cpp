@@ -300,9 +300,11 @@ void SayGoodbyeQuietly(TDBXClientConnection& Connection, std::optional<std::int3
   }
 }
 
+}  // namespace
+
 // Writes the failure as one line: line breaks inside the reason (a reader's message
 // quoting what it found) become blanks.
-int Report(std::ostream& Err, std::string_view Reason) {
+int ReportFailure(std::ostream& Err, std::string_view Reason) {
   std::string Line(Reason);
   for (char& C : Line) {
     if (C == '\n' || C == '\r') C = ' ';
@@ -311,8 +313,6 @@ int Report(std::ostream& Err, std::string_view Reason) {
   Err.flush();
   return kExitFailure;
 }
-
-}  // namespace
 
 TCliRequest CallRequest(std::string MethodAlias, std::vector<std::string> Arguments) {
   return {std::move(MethodAlias), std::move(Arguments), TCliAnswer::Values};
@@ -344,9 +344,9 @@ int RunRequest(TDbxChannel& Channel, const TCliRequest& Request, std::ostream& O
     Out.flush();
     return kExitOk;
   } catch (const std::exception& Error) {
-    return Report(Err, Error.what());
+    return ReportFailure(Err, Error.what());
   } catch (...) {
-    return Report(Err, kUnexpectedFailure);
+    return ReportFailure(Err, kUnexpectedFailure);
   }
 }
 
@@ -360,9 +360,9 @@ int RunRequest(const TCliTarget& Target, const TCliRequest& Request, std::ostrea
     TDBXTracingChannel Traced(Channel, *Target.Trace);
     return RunRequest(Traced, Request, Out, Err);
   } catch (const std::exception& Error) {
-    return Report(Err, Error.what());
+    return ReportFailure(Err, Error.what());
   } catch (...) {
-    return Report(Err, kUnexpectedFailure);
+    return ReportFailure(Err, kUnexpectedFailure);
   }
 }
 

@@ -87,4 +87,8 @@ int RunRequest(const TCliTarget& Target, const TCliRequest& Request, std::ostrea
 // caller's).
 int RunRequest(TDbxChannel& Channel, const TCliRequest& Request, std::ostream& Out, std::ostream& Err);
 
+// Writes Reason to Err as the one failure line ("tavrin-cli: " and the reason, its line
+// breaks made blanks) and returns kExitFailure.
+int ReportFailure(std::ostream& Err, std::string_view Reason);
+
 }  // namespace tavrin::cli

@@ -19,6 +19,7 @@
 
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/json_text.h"
+#include "vocabulary/variant.h"
 
 namespace tavrin {
 
@@ -29,25 +30,6 @@ class TDBXCallback;
 class TDBXWritableValue;
 class TDataSet;
 class TParams;
-
-// Currency: the value times 10,000, as a 64-bit integer.
-struct TDSCurrency {
-  std::int64_t Scaled = 0;
-  friend bool operator==(const TDSCurrency&, const TDSCurrency&) = default;
-};
-
-// Date-time: days since 1899-12-30 with the time of day as the fraction.
-struct TDSDateTime {
-  double Value = 0;
-  friend bool operator==(const TDSDateTime&, const TDSDateTime&) = default;
-};
-
-// An automation variant as the provider methods exchange it: empty, or an array of
-// bytes (a data packet), or a scalar text or integer.
-struct TDSVariant {
-  std::variant<std::monostate, std::vector<std::uint8_t>, std::u16string, std::int32_t> Value;
-  friend bool operator==(const TDSVariant&, const TDSVariant&) = default;
-};
 
 // What one cell can hold. monostate is "nothing" (a null object, or no result).
 using TDSArgument =

@@ -6,9 +6,9 @@
 
 #include "dataset/data_set.h"
 #include "vocabulary/dbx_error.h"
-#include "server/methods/variant_stream.h"
 #include "dataset/params.h"
 #include "vocabulary/value_holders.h"
+#include "vocabulary/variant_stream.h"
 
 namespace tavrin {
 
@@ -128,7 +128,9 @@ void StoreTable(const TDSArgument& Cell, TDBXParameter& Parameter) {
   Holder.SetReader(std::move(Reader));
 }
 
-void StoreCell(const TDSArgument& Cell, TDBXParameter& Parameter) {
+// A variant is moved out of its cell: a data packet can be large, and the cell is
+// emptied at the next call anyway.
+void StoreCell(TDSArgument& Cell, TDBXParameter& Parameter) {
   if (std::holds_alternative<std::monostate>(Cell)) {
     if (Parameter.Value() == nullptr) RaiseWrongHolder(Parameter);
     Parameter.Value()->SetNull();
@@ -155,9 +157,12 @@ void StoreCell(const TDSArgument& Cell, TDBXParameter& Parameter) {
     case T::CurrencyType:
       HolderOf<TDBXBcdValue>(Parameter).SetBcd(DecimalTextFromCurrency(CellAs<TDSCurrency>(Cell, P)));
       break;
-    case T::VariantType:
-      HolderOf<TDBXStreamValue>(Parameter).SetStream(EncodeVariantStream(CellAs<TDSVariant>(Cell, P)));
+    case T::VariantType: {
+      auto* Variant = std::get_if<TDSVariant>(&Cell);
+      if (Variant == nullptr) static_cast<void>(CellAs<TDSVariant>(Cell, P));  // raises
+      HolderOf<TDBXStreamValue>(Parameter).SetStream(EncodeVariantStream(std::move(*Variant)));
       break;
+    }
     case T::BinaryBlobType:
       HolderOf<TDBXStreamValue>(Parameter).SetStream(CellAs<std::shared_ptr<TStream>>(Cell, P));
       break;

@@ -14,8 +14,6 @@
 
 namespace tavrin {
 
-class TDBXStreamValue;
-
 class IDSProvider {
  public:
   IDSProvider() = default;
@@ -29,19 +27,19 @@ class IDSProvider {
   virtual bool Exported() const = 0;
 
   // The provider operations, with the arguments of the module's methods of the same
-  // name (AS_...) less the provider name. Stream values are the in/out stream
-  // parameters; out integers are written through their references. Each raises
-  // TDBXError on failure; what the provider had changed by then is its own affair.
+  // name (AS_...) less the provider name; the stream parameters arrive decoded into
+  // variants, and what the operation leaves in Params and OwnerData goes back to the
+  // client. Out integers are written through their references. Each raises on failure
+  // (TDBXError, or the packet library's EDSWriter); what the provider had changed by then
+  // is its own affair.
   virtual TDSVariant ApplyUpdates(const TDSVariant& Delta, std::int32_t MaxErrors, std::int32_t& ErrorCount,
-                                  TDBXStreamValue& OwnerData) = 0;
+                                  TDSVariant& OwnerData) = 0;
   virtual TDSVariant GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
-                                const std::u16string& CommandText, TDBXStreamValue& Params,
-                                TDBXStreamValue& OwnerData) = 0;
+                                const std::u16string& CommandText, TDSVariant& Params, TDSVariant& OwnerData) = 0;
   virtual TDSVariant DataRequest(const TDSVariant& Data) = 0;
-  virtual TDSVariant GetParams(TDBXStreamValue& OwnerData) = 0;
-  virtual TDSVariant RowRequest(const TDSVariant& Row, std::int32_t RequestType) = 0;
-  virtual void Execute(const std::u16string& CommandText, TDBXStreamValue& Params,
-                       TDBXStreamValue& OwnerData) = 0;
+  virtual TDSVariant GetParams(TDSVariant& OwnerData) = 0;
+  virtual TDSVariant RowRequest(const TDSVariant& Row, std::int32_t RequestType, TDSVariant& OwnerData) = 0;
+  virtual void Execute(const std::u16string& CommandText, TDSVariant& Params, TDSVariant& OwnerData) = 0;
 };
 
 }  // namespace tavrin

@@ -5,11 +5,20 @@
 
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/unicode_text.h"
+#include "vocabulary/value_holders.h"
+#include "vocabulary/variant_stream.h"
 
 namespace tavrin {
 
 namespace {
 constexpr char kNameSeparator = ',';
+
+// The variant a stream parameter carries (a null parameter is a null variant).
+TDSVariant VariantOf(const TDBXStreamValue& Stream) {
+  return Stream.IsNull() ? TDSVariant::Null() : DecodeVariantStream(Stream.GetStream().get());
+}
+
+void StoreVariant(TDSVariant Value, TDBXStreamValue& Stream) { Stream.SetStream(EncodeVariantStream(std::move(Value))); }
 }  // namespace
 
 void TProviderDataModule::RegisterProvider(IDSProvider& Provider) { FProviders.push_back(&Provider); }
@@ -47,14 +56,22 @@ std::u16string TProviderDataModule::AS_GetProviderNames() const {
 TDSVariant TProviderDataModule::AS_ApplyUpdates(const std::u16string& ProviderName, const TDSVariant& Delta,
                                                 std::int32_t MaxErrors, std::int32_t& ErrorCount,
                                                 TDBXStreamValue& OwnerData) {
-  return GetProvider(ProviderName).ApplyUpdates(Delta, MaxErrors, ErrorCount, OwnerData);
+  TDSVariant Owner = VariantOf(OwnerData);
+  TDSVariant Result = GetProvider(ProviderName).ApplyUpdates(Delta, MaxErrors, ErrorCount, Owner);
+  StoreVariant(std::move(Owner), OwnerData);
+  return Result;
 }
 
 TDSVariant TProviderDataModule::AS_GetRecords(const std::u16string& ProviderName, std::int32_t Count,
                                               std::int32_t& RecsOut, std::int32_t Options,
                                               const std::u16string& CommandText, TDBXStreamValue& Params,
                                               TDBXStreamValue& OwnerData) {
-  return GetProvider(ProviderName).GetRecords(Count, RecsOut, Options, CommandText, Params, OwnerData);
+  TDSVariant ParamValues = VariantOf(Params);
+  TDSVariant Owner = VariantOf(OwnerData);
+  TDSVariant Result = GetProvider(ProviderName).GetRecords(Count, RecsOut, Options, CommandText, ParamValues, Owner);
+  StoreVariant(std::move(ParamValues), Params);
+  StoreVariant(std::move(Owner), OwnerData);
+  return Result;
 }
 
 TDSVariant TProviderDataModule::AS_DataRequest(const std::u16string& ProviderName, const TDSVariant& Data) {
@@ -62,17 +79,27 @@ TDSVariant TProviderDataModule::AS_DataRequest(const std::u16string& ProviderNam
 }
 
 TDSVariant TProviderDataModule::AS_GetParams(const std::u16string& ProviderName, TDBXStreamValue& OwnerData) {
-  return GetProvider(ProviderName).GetParams(OwnerData);
+  TDSVariant Owner = VariantOf(OwnerData);
+  TDSVariant Result = GetProvider(ProviderName).GetParams(Owner);
+  StoreVariant(std::move(Owner), OwnerData);
+  return Result;
 }
 
 TDSVariant TProviderDataModule::AS_RowRequest(const std::u16string& ProviderName, const TDSVariant& Row,
-                                              std::int32_t RequestType) {
-  return GetProvider(ProviderName).RowRequest(Row, RequestType);
+                                              std::int32_t RequestType, TDBXStreamValue& OwnerData) {
+  TDSVariant Owner = VariantOf(OwnerData);
+  TDSVariant Result = GetProvider(ProviderName).RowRequest(Row, RequestType, Owner);
+  StoreVariant(std::move(Owner), OwnerData);
+  return Result;
 }
 
 void TProviderDataModule::AS_Execute(const std::u16string& ProviderName, const std::u16string& CommandText,
                                      TDBXStreamValue& Params, TDBXStreamValue& OwnerData) {
-  GetProvider(ProviderName).Execute(CommandText, Params, OwnerData);
+  TDSVariant ParamValues = VariantOf(Params);
+  TDSVariant Owner = VariantOf(OwnerData);
+  GetProvider(ProviderName).Execute(CommandText, ParamValues, Owner);
+  StoreVariant(std::move(ParamValues), Params);
+  StoreVariant(std::move(Owner), OwnerData);
 }
 
 }  // namespace tavrin

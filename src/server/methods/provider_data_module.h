@@ -53,10 +53,11 @@ class TProviderDataModule : public TDSServerObject {
   // when there is none.
   std::u16string AS_GetProviderNames() const;
 
-  // The provider operations: each finds the provider (GetProvider, with its error) and
-  // hands it the operation of the same name. Stream values are the in/out stream
-  // parameters (variants in their stream form); out integers are written through their
-  // references. The provider's errors travel on.
+  // The provider operations: each decodes its stream parameters into variants, finds
+  // the provider (GetProvider, with its error), hands it the operation of the same name
+  // and encodes the params and owner data it leaves back into their stream parameters
+  // (variant_stream.h). Out integers are written through their references. The
+  // provider's errors travel on, and the stream parameters are left as they came then.
   TDSVariant AS_ApplyUpdates(const std::u16string& ProviderName, const TDSVariant& Delta, std::int32_t MaxErrors,
                              std::int32_t& ErrorCount, TDBXStreamValue& OwnerData);
   TDSVariant AS_GetRecords(const std::u16string& ProviderName, std::int32_t Count, std::int32_t& RecsOut,
@@ -64,7 +65,8 @@ class TProviderDataModule : public TDSServerObject {
                            TDBXStreamValue& OwnerData);
   TDSVariant AS_DataRequest(const std::u16string& ProviderName, const TDSVariant& Data);
   TDSVariant AS_GetParams(const std::u16string& ProviderName, TDBXStreamValue& OwnerData);
-  TDSVariant AS_RowRequest(const std::u16string& ProviderName, const TDSVariant& Row, std::int32_t RequestType);
+  TDSVariant AS_RowRequest(const std::u16string& ProviderName, const TDSVariant& Row, std::int32_t RequestType,
+                           TDBXStreamValue& OwnerData);
   void AS_Execute(const std::u16string& ProviderName, const std::u16string& CommandText, TDBXStreamValue& Params,
                   TDBXStreamValue& OwnerData);
 

@@ -98,10 +98,11 @@ TDSClassDeclaration BuildDeclaration() {
       }));
   Class.Methods.push_back(Method(
       "AS_RowRequest",
-      {{"ProviderName", ConstWideString()}, {"RowStream", Variant()}, {"RequestType", Integer()}}, Variant(),
-      [](TDSServerObject& Instance, TDSMethodCall& Call) {
+      {{"ProviderName", ConstWideString()}, {"RowStream", Variant()}, {"RequestType", Integer()},
+       {"OwnerDataStream", StreamValue()}},
+      Variant(), [](TDSServerObject& Instance, TDSMethodCall& Call) {
         Call.SetResult(ModuleOf(Instance).AS_RowRequest(Call.As<std::u16string>(0), Call.As<TDSVariant>(1),
-                                                        Call.As<std::int32_t>(2)));
+                                                        Call.As<std::int32_t>(2), StreamArgument(Call, 3)));
       }));
   Class.Methods.push_back(Method(
       "AS_Execute",

@@ -1,6 +1,5 @@
 // The conversions of the argument cells that are arithmetic rather than plain copies:
-// currency from and to decimal text, date-time from and to timestamps, variants from and
-// to their stream form.
+// currency from and to decimal text, date-time from and to timestamps.
 
 #include "server/methods/method_values.h"
 
@@ -11,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "server/methods/variant_stream.h"
 #include "support/error_of.h"
 
 namespace tavrin {
@@ -76,53 +74,6 @@ TEST(DateTimeCells, DaysCountFromTheEndOf1899WithTheTimeAsFraction) {
   const TSQLTimeStamp Late{2031, 12, 31, 23, 59, 59, 999};
   EXPECT_EQ(TimeStampFromDateTime(DateTimeFromTimeStamp(Late)), Late);
   EXPECT_EQ(TimeStampFromDateTime({2.0 - 1e-12}), (TSQLTimeStamp{1900, 1, 1, 0, 0, 0, 0}));
-}
-
-std::vector<std::uint8_t> BytesOf(const std::shared_ptr<TStream>& Stream) {
-  return dynamic_cast<TBytesStream&>(*Stream).Bytes();
-}
-
-TEST(VariantStreams, EachKindHasItsStreamFormAndReadsBack) {
-  TDSVariant Packet;
-  Packet.Value = std::vector<std::uint8_t>{0xAA, 0xBB};
-  TDSVariant Text;
-  Text.Value = std::u16string(u"\u00e9x");
-  TDSVariant Number;
-  Number.Value = std::int32_t{-2};
-  const std::pair<TDSVariant, std::vector<std::uint8_t>> Cases[] = {
-      {Packet, {3, 2, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0xBB}},
-      {Text, {2, 8, 0, 0, 0, 2, 0, 0, 0, 0xE9, 0, 'x', 0}},
-      {Number, {2, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}},
-  };
-  for (const auto& [Value, Bytes] : Cases) {
-    const auto Stream = EncodeVariantStream(Value);
-    ASSERT_NE(Stream, nullptr);
-    EXPECT_EQ(BytesOf(Stream), Bytes);
-    EXPECT_EQ(DecodeVariantStream(Stream.get()), Value);
-    // Read again: the stream is taken from its start whatever read it before.
-    EXPECT_EQ(DecodeVariantStream(Stream.get()), Value);
-  }
-  EXPECT_EQ(EncodeVariantStream({}), nullptr);
-  EXPECT_EQ(DecodeVariantStream(nullptr), TDSVariant{});
-}
-
-TEST(VariantStreams, OddStreamsReadAsEmptyOrAreRefused) {
-  const auto Decode = [](std::vector<std::uint8_t> Bytes) {
-    TBytesStream Stream(std::move(Bytes));
-    return DecodeVariantStream(&Stream);
-  };
-  EXPECT_EQ(Decode({}), TDSVariant{});
-  EXPECT_EQ(Decode({3, 0, 0, 0, 0, 0, 0, 0, 0}), TDSVariant{});            // empty packet
-  EXPECT_EQ(Decode({3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), TDSVariant{});  // negative
-  EXPECT_EQ(Decode({7, 1, 2}), TDSVariant{});                              // unknown tag
-  EXPECT_EQ(Decode({2, 1, 0, 0, 0}), TDSVariant{});                        // null
-  TDSVariant Small;
-  Small.Value = std::int32_t{-3};
-  EXPECT_EQ(Decode({2, 2, 0, 0, 0, 0xFD, 0xFF}), Small);                   // 16-bit integer
-  const TDBXError Unsupported = ErrorOf([&] { Decode({2, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); });
-  EXPECT_EQ(Unsupported.Message(), "Unsupported variant type: 0005");
-  EXPECT_EQ(ErrorOf([&] { Decode({3, 9, 0, 0, 0, 0, 0, 0, 0, 1}); }).Message(), "Truncated variant stream");
-  EXPECT_EQ(ErrorOf([&] { Decode({2, 8, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F}); }).Message(), "Truncated variant stream");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "vocabulary/unicode_text.h"
 #include "vocabulary/value_holders.h"
+#include "vocabulary/variant_stream.h"
 #include "support/error_of.h"
 
 namespace tavrin {
@@ -26,32 +27,36 @@ class TFakeProvider : public IDSProvider {
   bool Exported() const override { return FExported; }
 
   TDSVariant ApplyUpdates(const TDSVariant& Delta, std::int32_t MaxErrors, std::int32_t& ErrorCount,
-                          TDBXStreamValue& OwnerData) override {
+                          TDSVariant& OwnerData) override {
     ErrorCount = MaxErrors + 1;
-    return Answer("ApplyUpdates " + Text(Delta) + Stream(OwnerData));
+    return Answer("ApplyUpdates " + Text(Delta) + Touch(OwnerData));
   }
   TDSVariant GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
-                        const std::u16string& CommandText, TDBXStreamValue& Params,
-                        TDBXStreamValue& OwnerData) override {
+                        const std::u16string& CommandText, TDSVariant& Params, TDSVariant& OwnerData) override {
     RecsOut = Count + 1;
-    return Answer("GetRecords " + std::to_string(Options) + " " + ToUtf8(CommandText) + Stream(Params) +
-                  Stream(OwnerData));
+    return Answer("GetRecords " + std::to_string(Options) + " " + ToUtf8(CommandText) + Touch(Params) +
+                  Touch(OwnerData));
   }
   TDSVariant DataRequest(const TDSVariant& Data) override { return Answer("DataRequest " + Text(Data)); }
-  TDSVariant GetParams(TDBXStreamValue& OwnerData) override { return Answer("GetParams" + Stream(OwnerData)); }
-  TDSVariant RowRequest(const TDSVariant& Row, std::int32_t RequestType) override {
-    return Answer("RowRequest " + Text(Row) + " " + std::to_string(RequestType));
+  TDSVariant GetParams(TDSVariant& OwnerData) override { return Answer("GetParams" + Touch(OwnerData)); }
+  TDSVariant RowRequest(const TDSVariant& Row, std::int32_t RequestType, TDSVariant& OwnerData) override {
+    return Answer("RowRequest " + Text(Row) + " " + std::to_string(RequestType) + Touch(OwnerData));
   }
-  void Execute(const std::u16string& CommandText, TDBXStreamValue& Params, TDBXStreamValue& OwnerData) override {
-    LastCall = "Execute " + ToUtf8(CommandText) + Stream(Params) + Stream(OwnerData);
+  void Execute(const std::u16string& CommandText, TDSVariant& Params, TDSVariant& OwnerData) override {
+    LastCall = "Execute " + ToUtf8(CommandText) + Touch(Params) + Touch(OwnerData);
   }
 
   std::string LastCall;
 
  private:
   static std::string Text(const TDSVariant& Value) { return ToUtf8(std::get<std::u16string>(Value.Value)); }
-  // Which stream parameter this is, told by its data type.
-  static std::string Stream(const TDBXStreamValue& Value) { return " #" + std::to_string(Value.DataType()); }
+  // Names a stream parameter's variant as it arrived and marks it, so that the caller
+  // sees the change come back.
+  static std::string Touch(TDSVariant& Value) {
+    const std::string Was = " " + Text(Value);
+    Value = TDSVariant(ToUtf16(Was.substr(1) + "+"));
+    return Was;
+  }
   TDSVariant Answer(std::string Call) {
     LastCall = Call;
     return TDSVariant{ToUtf16(FName + ": " + Call)};
@@ -99,45 +104,64 @@ TEST(ProviderDataModule, FindsTheFirstProviderBearingTheNameIgnoringCase) {
   EXPECT_EQ(&Module.GetProvider(u"Twin"), &TwinOn);
 }
 
-TEST(ProviderDataModule, EachOperationReachesTheNamedProviderWithItsArguments) {
+TEST(ProviderDataModule, EachOperationReachesTheNamedProviderWithItsArgumentsAndStreamsGoBothWays) {
   TProviderDataModule Module;
   TFakeProvider Other("other"), Est("dsEst1");
   Module.RegisterProvider(Other);
   Module.RegisterProvider(Est);
-  // Told apart by their data types.
-  TDBXStreamValue Params(33), OwnerData(35);
+  // The stream parameters carry variants in their stream form, decoded for the provider
+  // and encoded again with what it left in them.
+  TDBXStreamValue Params, OwnerData;
+  const auto Reset = [&] {
+    Params.SetStream(EncodeVariantStream(TDSVariant(std::u16string(u"p"))));
+    OwnerData.SetStream(EncodeVariantStream(TDSVariant(std::u16string(u"o"))));
+  };
+  const auto StreamText = [](const TDBXStreamValue& Value) {
+    return ToUtf8(std::get<std::u16string>(DecodeVariantStream(Value.GetStream().get()).Value));
+  };
   std::int32_t Out = 0;
   const struct {
     const char* Expected;
     std::function<TDSVariant(const std::u16string&)> Call;
     std::int32_t ExpectedOut;
+    bool ParamsBack;
   } Cases[] = {
-      {"ApplyUpdates delta #35",
-       [&](const std::u16string& Name) { return Module.AS_ApplyUpdates(Name, {u"delta"}, 6, Out, OwnerData); }, 7},
-      {"GetRecords 4 select #33 #35",
+      {"ApplyUpdates delta o",
+       [&](const std::u16string& Name) { return Module.AS_ApplyUpdates(Name, {u"delta"}, 6, Out, OwnerData); }, 7,
+       false},
+      {"GetRecords 4 select p o",
        [&](const std::u16string& Name) {
          return Module.AS_GetRecords(Name, -1, Out, 4, u"select", Params, OwnerData);
        },
-       0},
-      {"DataRequest data", [&](const std::u16string& Name) { return Module.AS_DataRequest(Name, {u"data"}); }, -9},
-      {"GetParams #35", [&](const std::u16string& Name) { return Module.AS_GetParams(Name, OwnerData); }, -9},
-      {"RowRequest row 2", [&](const std::u16string& Name) { return Module.AS_RowRequest(Name, {u"row"}, 2); }, -9},
-      {"Execute run #33 #35",
+       0, true},
+      {"DataRequest data", [&](const std::u16string& Name) { return Module.AS_DataRequest(Name, {u"data"}); }, -9,
+       false},
+      {"GetParams o", [&](const std::u16string& Name) { return Module.AS_GetParams(Name, OwnerData); }, -9, false},
+      {"RowRequest row 2 o",
+       [&](const std::u16string& Name) { return Module.AS_RowRequest(Name, {u"row"}, 2, OwnerData); }, -9, false},
+      {"Execute run p o",
        [&](const std::u16string& Name) {
          Module.AS_Execute(Name, u"run", Params, OwnerData);
          return TDSVariant{u"dsEst1: " + ToUtf16(Est.LastCall)};
        },
-       -9},
+       -9, true},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Expected);
     Out = -9;
     Est.LastCall.clear();
+    Reset();
     EXPECT_EQ(Case.Call(u"DSEST1"), TDSVariant{u"dsEst1: " + ToUtf16(Case.Expected)});
     EXPECT_EQ(Est.LastCall, Case.Expected);
     EXPECT_EQ(Out, Case.ExpectedOut);
+    EXPECT_EQ(StreamText(Params), Case.ParamsBack ? "p+" : "p");
+    const bool OwnerBack = std::string(Case.Expected).ends_with(" o");
+    EXPECT_EQ(StreamText(OwnerData), OwnerBack ? "o+" : "o");
     EXPECT_EQ(Other.LastCall, "");
+    // A failing call leaves its streams as they came.
+    Reset();
     EXPECT_EQ(ErrorOf([&] { Case.Call(u"dsEst2"); }).Message(), "Provider not exported: dsEst2");
+    EXPECT_EQ(StreamText(OwnerData), "o");
   }
 }
 

@@ -222,7 +222,7 @@ TEST(MethodRegistry, TheProviderMethodsCarryTheirDeclaredParameterTypes) {
       {"AS_DataRequest", "ProviderName 26/1, DataStream 35/1, ReturnParameter 35/4"},
       {"AS_GetProviderNames", "ReturnParameter 26/4"},
       {"AS_GetParams", "ProviderName 26/1, OwnerDataStream 33/3v, ReturnParameter 35/4"},
-      {"AS_RowRequest", "ProviderName 26/1, RowStream 35/1, RequestType 6/1, ReturnParameter 35/4"},
+      {"AS_RowRequest", "ProviderName 26/1, RowStream 35/1, RequestType 6/1, OwnerDataStream 33/3v, ReturnParameter 35/4"},
       {"AS_Execute", "ProviderName 26/1, CommandText 26/1, ParamReader 33/3v, OwnerDataStream 33/3v"},
   };
   auto Module = ServerClassOf(TestModuleDeclaration());
