@@ -15,6 +15,9 @@ inline constexpr std::int32_t kMaxStringUnits = 32 * 1024 * 1024;
 inline constexpr std::int32_t kMaxNumberBytes = 64;
 // Largest value assembled from blob pieces (a long string or byte value).
 inline constexpr std::int64_t kMaxBlobBytes = 64 * 1024 * 1024;
+// A block announced by a peer is held in steps of at least this many bytes as they
+// arrive, never allocated whole before its bytes are there.
+inline constexpr std::int32_t kBlockGrowBytes = 64 * 1024;
 // Deepest nesting accepted in JSON text that comes from a peer.
 inline constexpr int kMaxJsonDepth = 64;
 
