@@ -21,6 +21,12 @@ inline constexpr std::int32_t kBlockGrowBytes = 64 * 1024;
 // Deepest nesting accepted in JSON text that comes from a peer.
 inline constexpr int kMaxJsonDepth = 64;
 
+// What one connection may hold open at once: commands (prepared or executed, not yet
+// closed) and result tables not yet closed. A request past either is refused with an
+// error reply and the connection goes on.
+inline constexpr std::int32_t kMaxOpenCommands = 256;
+inline constexpr std::int32_t kMaxOpenTables = 64;
+
 // Codec buffer sizes.
 inline constexpr std::int32_t kDefaultStreamBufferSize = 8192;  // when opened with size 0
 inline constexpr std::int32_t kCharBufferInitialUnits = 128;

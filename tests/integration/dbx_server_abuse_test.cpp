@@ -12,7 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "client/connection.h"
 #include "dbx_test_server.h"
+#include "dbxstream/command_types.h"
+#include "server/methods/server_connection_handler.h"
+#include "support/error_of.h"
+#include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
 #include "vocabulary/dbx_limits.h"
 
@@ -31,6 +36,25 @@ void ExpectHonestClientServed(std::uint16_t Port) {
   Honest.Send(kConnect + Prepare(kEchoType, kEchoAlias) + Execute(0, EchoRow("ok")));
   const std::string Expected = kConnectReply + PrepareReply(0) + EchoReply("ok");
   EXPECT_EQ(Honest.Read(Expected.size()), Expected);
+}
+
+// A client connection over its own TCP channel.
+struct TAbuseClient {
+  explicit TAbuseClient(std::uint16_t Port) : Channel("127.0.0.1", Port, true), Connection(Channel) {
+    Connection.Connect({});
+  }
+  std::int32_t Prepare(const std::u16string& Method) {
+    return Connection.Prepare(TDSCommandTypes::kServerMethod, Method).CommandHandle;
+  }
+  TDBXTcpClientChannel Channel;
+  TDBXClientConnection Connection;
+};
+
+// The error reply's text for a refusal past a per-connection cap of Count.
+std::string Refusal(std::string_view Text, std::int32_t Count) {
+  const std::size_t At = Text.find("%d");
+  return "Remote error: " + std::string(Text.substr(0, At)) + std::to_string(Count) +
+         std::string(Text.substr(At + 2));
 }
 
 // Resident memory of this process in bytes, or -1 where the system does not say.
@@ -68,6 +92,61 @@ TEST(DbxServerAbuse, AnAnnouncedBlockThatNeverComesCostsNothing) {
   }
   Abusers.clear();
   EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 0; }));
+}
+
+TEST(DbxServerAbuse, ThousandsOfUnclosedExecutesMeetTheCommandCap) {
+  TDbxTestServer Server;
+  TTestClient Abuser;
+  ASSERT_TRUE(Abuser.Connect(Server.Port()));
+  constexpr int kExecutes = 1000;
+  std::string Sent = kConnect;
+  std::string Expected = kConnectReply;
+  for (int i = 0; i < kExecutes; ++i) {
+    Sent += ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok"));
+    Expected += i < limits::kMaxOpenCommands
+                    ? EchoReply("ok")
+                    : ErrorReply(2, Refusal(TDSConnectionErrors::kTooManyCommands, limits::kMaxOpenCommands)
+                                        .substr(sizeof "Remote error: " - 1));
+  }
+  // Closing one command makes room for one more.
+  Sent += CommandClose(7) + ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok"));
+  Expected += EchoReply("ok");
+  Abuser.Send(Sent);
+  EXPECT_EQ(Abuser.Read(Expected.size()), Expected);
+  ExpectHonestClientServed(Server.Port());
+}
+
+TEST(DbxServerAbuse, OpenTablesAreCappedPerConnection) {
+  TDbxTestServer Server;
+  TAbuseClient c(Server.Port());
+  std::vector<TDBXExecuteReply> Open;  // every table left unread and open
+  for (int i = 0; i < limits::kMaxOpenTables; ++i) {
+    Open.push_back(c.Connection.Execute(c.Prepare(u"TTestMethods.Rows")));
+    ASSERT_EQ(Open.back().Tables.size(), 1u) << i;
+  }
+  const std::int32_t Extra = c.Prepare(u"TTestMethods.Rows");
+  const TDBXError Error = ErrorOf([&] { c.Connection.Execute(Extra); });
+  EXPECT_EQ(Error.ErrorCode(), 2);
+  EXPECT_EQ(Error.Message(), Refusal(TDSConnectionErrors::kTooManyTables, limits::kMaxOpenTables));
+  // Executing a command again replaces its own table, so it is served at the cap.
+  Open[3] = c.Connection.Execute(3);
+  EXPECT_EQ(Open[3].Tables.size(), 1u);
+  // A closed table makes room.
+  c.Connection.ReaderClose(*Open[5].Tables[0]);
+  EXPECT_EQ(c.Connection.Execute(Extra).Tables.size(), 1u);
+  ExpectHonestClientServed(Server.Port());
+}
+
+TEST(DbxServerAbuse, PreparesPastTheCommandCapAreRefusedUntilOneCloses) {
+  TDbxTestServer Server;
+  TAbuseClient c(Server.Port());
+  for (int i = 0; i < limits::kMaxOpenCommands; ++i) ASSERT_EQ(c.Prepare(u"TTestMethods.Echo"), i);
+  const TDBXError Error = ErrorOf([&] { c.Prepare(u"TTestMethods.Echo"); });
+  EXPECT_EQ(Error.ErrorCode(), 2);
+  EXPECT_EQ(Error.Message(), Refusal(TDSConnectionErrors::kTooManyCommands, limits::kMaxOpenCommands));
+  c.Connection.CommandClose(9);
+  EXPECT_EQ(c.Prepare(u"TTestMethods.Echo"), 9);
+  ExpectHonestClientServed(Server.Port());
 }
 
 }  // namespace
