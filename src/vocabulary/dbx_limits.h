@@ -27,6 +27,10 @@ inline constexpr int kMaxJsonDepth = 64;
 inline constexpr std::int32_t kMaxOpenCommands = 256;
 inline constexpr std::int32_t kMaxOpenTables = 64;
 
+// Characters of a client's text that an error reply or a log line quotes; "..." follows
+// when there were more.
+inline constexpr std::int32_t kMaxQuotedClientChars = 256;
+
 // Codec buffer sizes.
 inline constexpr std::int32_t kDefaultStreamBufferSize = 8192;  // when opened with size 0
 inline constexpr std::int32_t kCharBufferInitialUnits = 128;

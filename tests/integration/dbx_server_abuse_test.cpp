@@ -15,10 +15,14 @@
 #include "client/connection.h"
 #include "dbx_test_server.h"
 #include "dbxstream/command_types.h"
+#include "server/builtin/builtin_classes.h"
+#include "server/methods/command_type.h"
 #include "server/methods/server_connection_handler.h"
+#include "server/methods/server_method_provider.h"
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
+#include "vocabulary/client_text.h"
 #include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
@@ -147,6 +151,42 @@ TEST(DbxServerAbuse, PreparesPastTheCommandCapAreRefusedUntilOneCloses) {
   c.Connection.CommandClose(9);
   EXPECT_EQ(c.Prepare(u"TTestMethods.Echo"), 9);
   ExpectHonestClientServed(Server.Port());
+}
+
+// A server over the product's method registry with DSAdmin in it.
+struct TAdminServer {
+  TAdminServer() {
+    Registry.SetServerName("DSServer1");
+    Registry.Open();
+  }
+  TDSServerMethodProvider Registry{std::vector<const TDSClassDeclaration*>{&DSAdminDeclaration()}};
+  TDbxTestServer Server{Registry};
+};
+
+TEST(DbxServerAbuse, ErrorRepliesQuoteAShortPieceOfAHugeClientText) {
+  TAdminServer Admin;
+  const std::string Huge(30 << 20, 'n');
+  const std::string Cut = std::string(static_cast<std::size_t>(limits::kMaxQuotedClientChars), 'n') + "...";
+  ASSERT_EQ(QuotedClientText(Huge), Cut);
+  struct Case { const char* Name; std::string Request; std::string Reply; };
+  const Case Cases[] = {
+      {"method name", Prepare(kEchoType, "DSAdmin." + Huge),
+       ErrorReply(105, "DSAdmin." + Cut.substr(8) + " method not found in the server method list")},
+      {"command type", Prepare(Huge, "DSAdmin.GetPlatformName"),
+       ErrorReply(30, Cut + " is an unrecognized command type")},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TTestClient Abuser;
+    ASSERT_TRUE(Abuser.Connect(Admin.Server.Port()));
+    Abuser.Send(kConnect + c.Request + Prepare(kEchoType, "DSAdmin.GetPlatformName"));
+    const std::string Expected = kConnectReply + c.Reply;
+    EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
+    // The connection goes on: the next request is answered.
+    EXPECT_EQ(Abuser.Read(sizeof R"({"result":[{"handle":[0]})" - 1), R"({"result":[{"handle":[0]})");
+  }
+  TAbuseClient Honest(Admin.Server.Port());
+  EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
 }
 
 }  // namespace
