@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "vocabulary/dbx_limits.h"
 #include "client/connection.h"
 #include "engine/sqlite_connection.h"
 #include "vocabulary/dbx_error.h"
@@ -133,6 +134,25 @@ TEST_F(ServerContainerTest, EachLoginOutcomeAnswersWithItsLinesBetweenConnectAnd
     Expected.insert(Expected.end(), {M::kDisconnected, Disconnected});
     EXPECT_EQ(FLog.WaitFor(Disconnected), Expected);
   }
+}
+
+TEST_F(ServerContainerTest, AUserNameCannotForgeLogLinesAndIsCut) {
+  using namespace std::string_literals;
+  // 40 characters of forgery, then more than the 256 a log line quotes.
+  const std::string Forged = "ana\r\n11/12/2026 10:00:00 - Login OK\x1b[2J\0"s + std::string(300, 'x');
+  const std::string Logged = "ana\\x0D\\x0A11/12/2026 10:00:00 - Login OK\\x1B[2J\\x00" +
+                             std::string(limits::kMaxQuotedClientChars - 40, 'x') + "...";
+  {
+    TContainerClient Client(FContainer.BoundPort());
+    EXPECT_EQ(Client.Call(u"FazerLogin", {Forged, "zul123"}), 0);
+    Client.Disconnect();
+  }
+  const std::string Disconnected = std::string(C::kDisconnected) + "127.0.0.1";
+  const Lines Got = FLog.WaitFor(Disconnected);
+  EXPECT_EQ(Got, (Lines{std::string(C::kConnected) + "127.0.0.1", LoggingIn(Logged), M::kConnected,
+                        M::kLoginWrong, M::kDisconnected, Disconnected}));
+  TContainerClient Honest(FContainer.BoundPort());
+  EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
 }
 
 TEST_F(ServerContainerTest, TwoMatchingRowsLetTheFirstDecide) {
