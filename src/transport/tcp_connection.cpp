@@ -48,9 +48,10 @@ bool TDSTCPConnection::WaitFor(asio::socket_base::wait_type What) {
   bool TimerDone = !Until.has_value();
   if (Until) {
     Timer.expires_at(*Until);
-    Timer.async_wait([this, &TimerDone](const std::error_code& Error) {
+    Timer.async_wait([this, &TimerDone, &Done](const std::error_code& Error) {
       TimerDone = true;
-      if (!Error) {
+      // Expired after the socket was ready (its handler ran first): not a time-out.
+      if (!Error && !Done) {
         FTimedOut = true;
         std::error_code Ignored;
         FSocket.cancel(Ignored);  // ends the socket's wait

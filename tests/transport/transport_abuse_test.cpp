@@ -218,10 +218,11 @@ TEST_F(TcpTransportAbuse, AfterTheLastRequestTheSocketIsLeftToTheClientForTheGra
   EXPECT_TRUE(Lingering.ClosedByServer());
   EXPECT_GE(Clock::now() - Started, 350ms);
   EXPECT_EQ(Stats.Live(), 0);                  // the chain went at once, only the socket waited
+  const int Made = Stats.Created.load();
   TTestClient Closing;
   ASSERT_TRUE(Closing.Connect(Transport.BoundPort()));
   Closing.Send("quit\n");
-  ASSERT_TRUE(Eventually([&] { return Stats.Live() == 0; }));
+  ASSERT_TRUE(Eventually([&] { return Stats.Created.load() == Made + 1 && Stats.Live() == 0; }));
   EXPECT_EQ(Transport.ConnectionCount(), 1u);
   Closing.Close();                             // the client closes: the server follows at once
   EXPECT_TRUE(Eventually([&] { return Transport.ConnectionCount() == 0; }, 200ms));
