@@ -120,4 +120,9 @@ bool TDBXActiveTableReaderList::HasUnreadTable() const {
   });
 }
 
+std::size_t TDBXActiveTableReaderList::TableCount() const {
+  return static_cast<std::size_t>(std::count_if(
+      FItems.begin(), FItems.end(), [](const auto& Item) { return !Item->IsParameterRow(); }));
+}
+
 }  // namespace tavrin

@@ -109,6 +109,8 @@ class TDBXActiveTableReaderList {
   bool Empty() const { return FItems.empty(); }
   // True while a table has blocks the client has not fetched.
   bool HasUnreadTable() const;
+  // The tables open, parameter rows not counted.
+  std::size_t TableCount() const;
 
  private:
   std::vector<std::unique_ptr<TDBXActiveTableReaderItem>> FItems;  // oldest first

@@ -56,6 +56,10 @@ TDBXActiveTableReaderList& TDBXCommandHandler::ActiveStreamerRowList() {
   return *FActiveStreamerRowList;
 }
 
+std::size_t TDBXCommandHandler::OpenTableCount() const {
+  return FActiveStreamerRowList ? FActiveStreamerRowList->TableCount() : 0;
+}
+
 void TDBXCommandHandler::SetNextOwnedHandler(std::unique_ptr<TDBXCommandHandler> Next) {
   FNextOwnedHandler = std::move(Next);
   FNextHandler = FNextOwnedHandler.get();

@@ -49,6 +49,8 @@ class TDBXCommandHandler {
   TDBXContext& DbxContext() const { return FDbxContext; }
   // The handler's open tables, created on first use and freed with the handler.
   TDBXActiveTableReaderList& ActiveStreamerRowList();
+  // The tables open on this handler (parameter rows not counted); creates nothing.
+  std::size_t OpenTableCount() const;
   TDBXCommandHandler* NextHandler() const { return FNextHandler; }
 
  protected:

@@ -155,9 +155,8 @@ bool ReadRowBlock(TDBXJSonStreamReader& Reader, TDBXRowBuffer& Buffer) {
     const auto Bytes = static_cast<std::int32_t>(Size);
     Buffer.ReadSize(0);
     if (Bytes != 0) {
-      Buffer.MinBufferSize(Bytes);
       Reader.NextValueSeparator();
-      Reader.ReadDataBytes(Buffer.MutableBuffer().first(static_cast<std::size_t>(Bytes)));
+      Buffer.ReadBlock(Reader, Bytes);
     }
     Buffer.ReadSize(Bytes);
   } else if (Member == TDBXStringCodes::Error) {

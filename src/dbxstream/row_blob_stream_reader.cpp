@@ -98,9 +98,17 @@ std::size_t TDBXRowBlobStreamReader::FetchPiece(std::span<std::uint8_t> Buffer) 
     Reader.NextValueSeparator();
     Placed = std::min(Buffer.size(), static_cast<std::size_t>(Bytes));
     if (Placed > 0) Reader.ReadDataBytes(Buffer.first(Placed));
-    FHeld.resize(static_cast<std::size_t>(Bytes) - Placed);
+    // The rest is held as it arrives, never allocated whole ahead of its bytes.
+    const std::size_t Rest = static_cast<std::size_t>(Bytes) - Placed;
+    FHeld.clear();
     FHeldPosition = 0;
-    if (!FHeld.empty()) Reader.ReadDataBytes(FHeld);
+    while (FHeld.size() < Rest) {
+      const std::size_t Old = FHeld.size();
+      const std::size_t Step =
+          std::max(static_cast<std::size_t>(limits::kBlockGrowBytes), Old);
+      FHeld.resize(Old + std::min(Step, Rest - Old));
+      Reader.ReadDataBytes(std::span<std::uint8_t>(FHeld).subspan(Old));
+    }
   }
   Reader.SkipToEndOfObject();                    // ]} of the data object
   if (FOrigin.Client) Reader.SkipToEndOfObject();  // ]} of the result

@@ -495,12 +495,24 @@ void TDBXRowBuffer::ReadDataBytes() {
   // An empty block may come as {"data":[0]} without the comma; the caller's skip to
   // the end of the object passes over a comma if there is one.
   if (Count > 0) FDbxStreamReader->NextValueSeparator();
-  MinBufferSize(Count);
   ReadSize(0);
-  if (Count > 0) {
-    FDbxStreamReader->ReadDataBytes(MutableBuffer().first(static_cast<std::size_t>(Count)));
-  }
+  ReadBlock(*FDbxStreamReader, Count);
   ReadSize(Count);
+}
+
+void TDBXRowBuffer::ReadBlock(TDBXJSonStreamReader& Reader, std::int32_t Count) {
+  std::int32_t Done = 0;
+  while (Done < Count) {
+    if (BufLength() <= Done) {
+      const std::int32_t Step = std::max(limits::kBlockGrowBytes, BufLength());
+      MinBufferSize(Done + std::min(Step, Count - Done));
+    }
+    const std::int32_t Piece = std::min(Count, BufLength()) - Done;
+    Reader.ReadDataBytes(MutableBuffer().subspan(static_cast<std::size_t>(Done),
+                                                 static_cast<std::size_t>(Piece)));
+    Done += Piece;
+  }
+  MinBufferSize(Count);
 }
 
 bool TDBXRowBuffer::NextRow() {

@@ -158,6 +158,11 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   // read up to the array start of a data object). A count that is negative or above
   // limits::kMaxDataBlockBytes is refused before anything is allocated.
   void ReadDataBytes();
+  // Reads Count bytes from Reader into the buffer from offset 0. The buffer grows only
+  // as the bytes arrive, in steps of at most its current size (at least
+  // limits::kBlockGrowBytes), so an announced block that never comes costs one step.
+  // Records Count as the minimum buffer size, as MinBufferSize does.
+  void ReadBlock(TDBXJSonStreamReader& Reader, std::int32_t Count);
   // Goes to the start of the next row; false when the block has no further row.
   // Raises when the column count is not set while bytes remain (no row could end).
   bool NextRow();

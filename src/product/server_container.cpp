@@ -13,7 +13,17 @@ TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, con
       FServerMethods(ServerMethodsDeclaration(Services)) {
   DSServer1.Events.OnConnect = [this](const TDSConnectEventObject& Event) { DSServer1Connect(Event); };
   DSServer1.Events.OnDisconnect = [this](const TDSConnectEventObject& Event) { DSServer1Disconnect(Event); };
-  DSTCPServerTransport1.Transport().SetPort(Settings.Port);
+  auto& Transport = DSTCPServerTransport1.Transport();
+  Transport.SetPort(Settings.Port);
+  Transport.SetMaxConnections(Settings.MaxConnections);
+  Transport.SetConnectTimeout(Settings.ConnectTimeoutMs);
+  Transport.SetIdleTimeout(Settings.IdleTimeoutMs);
+  Transport.SetOnConnectionRefused([this](const std::string& Address) {
+    FServices.Log.Append(ContainerTexts::kRefused + Address + ContainerTexts::kRefusedReason);
+  });
+  Transport.SetOnInactivityClose([this](const std::string& Address) {
+    FServices.Log.Append(ContainerTexts::kClosedIdle + Address);
+  });
   DSServerClass1.OnGetClass = [this] { return DSServerClass1GetClass(); };
   DSServer1.AddServerClass(DSServerClass1);
   Loaded();

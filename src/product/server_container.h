@@ -26,11 +26,22 @@ namespace TServerContainerTexts {
 inline constexpr char kServerName[] = "DSServer1";
 inline constexpr char kConnected[] = " - Conex\u00e3o do endere\u00e7o ";
 inline constexpr char kDisconnected[] = " - Desconectado do IP ";
+// A client turned away at the connection maximum: kRefused + address + kRefusedReason.
+inline constexpr char kRefused[] = " - Conex\u00e3o recusada do endere\u00e7o ";
+inline constexpr char kRefusedReason[] = ": limite de conex\u00f5es atingido";
+// A connection the server closed because it stayed silent: kClosedIdle + address.
+inline constexpr char kClosedIdle[] = " - Conex\u00e3o encerrada por inatividade do endere\u00e7o ";
 }  // namespace TServerContainerTexts
 
 struct TServerContainerSettings {
   // The TCP port listened on; 0 lets the system choose one (tests).
   std::int32_t Port = defaults::kPort;
+  // Connections open at once; 0 = no bound.
+  std::int32_t MaxConnections = defaults::kMaxConnections;
+  // Time a new client has for its first whole request, and the silence that ends a
+  // connection after it, in ms; 0 = none.
+  std::int32_t ConnectTimeoutMs = defaults::kConnectRequestTimeoutMs;
+  std::int32_t IdleTimeoutMs = defaults::kIdleTimeoutMs;
 };
 
 class TServerContainer1 {

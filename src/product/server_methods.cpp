@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "vocabulary/client_text.h"
 #include "server/methods/declaration_builder.h"
 #include "vocabulary/unicode_text.h"
 
@@ -41,7 +42,8 @@ void TvxServerMethods8765::qryEst1AfterClose(TDataSet&) { FServices.Log.Append(M
 
 std::int32_t TvxServerMethods8765::FazerLogin(const std::u16string& Usuario, const std::u16string& Senha) {
   const std::string User = ToUtf8(Usuario);
-  FServices.Log.Append(std::string(MethodTexts::kUserLoggingIn) + '"' + User + '"' + MethodTexts::kLoggingIn);
+  FServices.Log.Append(std::string(MethodTexts::kUserLoggingIn) + '"' + LoggedClientText(User) + '"' +
+                       MethodTexts::kLoggingIn);
   const std::string Folder = FServices.DataFolder();
   FServices.DatabaseSession.SetNetFileDir(Folder);
   FServices.DatabaseSession.AddPassword(MethodTexts::kUsersPassword);

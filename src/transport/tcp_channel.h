@@ -82,6 +82,9 @@ class TDSTCPChannelInternal : public TDSTCPChannel {
 
   // The session name learned so far (empty until known).
   std::string SessionName() const;
+  // Stops following the session: its close no longer closes the connection. For the
+  // time after the client's disconnect request, when the session goes first.
+  void Unsubscribe();
 
  private:
   // Shared with the listener, which may outlive the channel by one running call.
@@ -91,7 +94,6 @@ class TDSTCPChannelInternal : public TDSTCPChannel {
     std::weak_ptr<TDSTCPConnection> Connection;  // gone once the connection is torn down
   };
   static void OnSessionClosed(const std::weak_ptr<TSessionLink>& Link, const std::string& Name);
-  void Unsubscribe();
 
   TDSSessionEvents* FEvents;
   std::shared_ptr<TSessionLink> FLink;

@@ -30,8 +30,13 @@ void TDSTCPConnection::Accepted() {
 }
 
 bool TDSTCPConnection::WaitFor(asio::socket_base::wait_type What) {
-  if (FCloseRequested.load() || !FSocket.is_open()) {
+  if (FCloseRequested.load() || !FSocket.is_open() || FTimedOut) {
     return false;
+  }
+  std::optional<std::chrono::steady_clock::time_point> Until = FDeadline;
+  if (FIdleLimit.count() > 0) {
+    const auto Idle = std::chrono::steady_clock::now() + FIdleLimit;
+    Until = Until ? std::min(*Until, Idle) : Idle;
   }
   bool Done = false;
   std::error_code Result;
@@ -39,11 +44,38 @@ bool TDSTCPConnection::WaitFor(asio::socket_base::wait_type What) {
     Done = true;
     Result = Error;
   });
+  asio::steady_timer Timer(FIo);
+  bool TimerDone = !Until.has_value();
+  if (Until) {
+    Timer.expires_at(*Until);
+    Timer.async_wait([this, &TimerDone, &Done](const std::error_code& Error) {
+      TimerDone = true;
+      // Expired after the socket was ready (its handler ran first): not a time-out.
+      if (!Error && !Done) {
+        FTimedOut = true;
+        std::error_code Ignored;
+        FSocket.cancel(Ignored);  // ends the socket's wait
+      }
+    });
+  }
   FIo.restart();
   while (!Done) {
     FIo.run_one();
   }
-  return !Result && !FCloseRequested.load();
+  // The timer's handler refers to this frame: it must have run before the frame goes.
+  Timer.cancel();
+  while (!TimerDone) {
+    FIo.run_one();
+  }
+  return !Result && !FCloseRequested.load() && !FTimedOut;
+}
+
+void TDSTCPConnection::DrainUntilPeerCloses(std::chrono::milliseconds Grace) {
+  SetDeadline(std::chrono::steady_clock::now() + Grace);
+  SetIdleLimit(std::chrono::milliseconds{0});
+  std::uint8_t Dropped[512];
+  while (Receive(Dropped, true)) {
+  }
 }
 
 std::optional<std::size_t> TDSTCPConnection::Receive(std::span<std::uint8_t> Buffer, bool Wait) {

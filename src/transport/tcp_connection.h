@@ -11,6 +11,7 @@
 #include <asio.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,6 +47,18 @@ class TDSTCPConnection {
   // connection fails or a close is requested (false).
   bool WaitForInput();
 
+  // Bounds on waiting, kept until changed: every wait (for input or for room to send)
+  // ends by Deadline, when set, and, with a positive IdleLimit, after IdleLimit without
+  // the socket becoming ready. A wait that ends so counts as the connection gone, and
+  // TimedOut() says so from then on.
+  void SetDeadline(std::optional<std::chrono::steady_clock::time_point> Deadline) { FDeadline = Deadline; }
+  void SetIdleLimit(std::chrono::milliseconds IdleLimit) { FIdleLimit = IdleLimit; }
+  bool TimedOut() const { return FTimedOut; }
+
+  // After the peer's last request: reads and drops whatever still arrives, until the
+  // peer closes or Grace has passed. Returns at once after a close request.
+  void DrainUntilPeerCloses(std::chrono::milliseconds Grace);
+
   // Any thread: makes every wait end and the socket close on the connection's thread.
   void RequestClose();
   bool CloseRequested() const { return FCloseRequested.load(); }
@@ -79,6 +92,9 @@ class TDSTCPConnection {
   std::string FRemoteAddress;
   std::uint16_t FRemotePort = 0;
   const std::uint64_t FId;
+  std::optional<std::chrono::steady_clock::time_point> FDeadline;
+  std::chrono::milliseconds FIdleLimit{0};
+  bool FTimedOut = false;
 };
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 // settings are in vocabulary/defaults.h.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 
@@ -13,7 +14,9 @@ namespace tavrin::tcp {
 inline constexpr std::int32_t kMaxPort = 65535;
 
 // --- Fixed sizes -------------------------------------------------------------------------
-inline constexpr int kListenBacklog = 15;                    // pending connections per binding
+inline constexpr int kListenBacklog = 15;
+// Refused clients are reported at most this often, so a flood cannot flood the log.
+inline constexpr std::chrono::seconds kRefusalReportInterval{1};                    // pending connections per binding
 inline constexpr std::int32_t kRegistryInitialSlots = 10;    // slot 0 is never used
 inline constexpr std::int32_t kRegistryGrowSlots = 32;
 // Tries at finding one ephemeral port free on both IPv4 and IPv6 (port 0 only).

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "vocabulary/dbx_error.h"
+#include "platform/descriptor_limit.h"
 #include "platform/thread_setup.h"
 #include "transport/filter_socket_channel.h"
 #include "transport/tcp_binding.h"
@@ -80,6 +81,9 @@ void TDSTCPServerTransport::Start() {
     Fail(std::string(tcp::kFiltersNotSupported));
   }
   FRun = FSettings;
+  // Each connection holds descriptors; the soft limit a process starts with would turn
+  // clients away long before the connection maximum.
+  platform::RaiseDescriptorLimit();
   Bind();
   try {
     FPool = std::make_unique<TDSThreadPoolScheduler>(FRun.PoolSize, FRun.MaxThreads);
@@ -143,6 +147,12 @@ void TDSTCPServerTransport::AcceptLoop(TDSTCPBinding& Binding) {
       continue;
     }
     Connection->Accepted();
+    if (!HasRoomForConnection()) {
+      // Refused at once rather than left waiting: the client learns it was turned away.
+      Connection->Close();
+      ReportRefusal(Connection->RemoteAddress());
+      continue;
+    }
     {
       std::lock_guard Guard(FConnectionsLock);
       FConnections.push_back(Connection);
@@ -175,6 +185,34 @@ void TDSTCPServerTransport::HandOver(const std::shared_ptr<TDSTCPConnection>& Co
     Connection->Close();
     Forget(Connection);
     return;
+  }
+}
+
+bool TDSTCPServerTransport::HasRoomForConnection() const {
+  return FRun.MaxConnections <= 0 || ConnectionCount() < static_cast<std::size_t>(FRun.MaxConnections);
+}
+
+void TDSTCPServerTransport::ReportRefusal(const std::string& Address) {
+  {
+    std::lock_guard Guard(FRefusalLock);
+    const auto Now = std::chrono::steady_clock::now();
+    if (FRefusalReported && Now - FLastRefusalReport < tcp::kRefusalReportInterval) {
+      return;  // a flood of refused clients must not flood the log
+    }
+    FRefusalReported = true;
+    FLastRefusalReport = Now;
+  }
+  Notify(FRun.OnConnectionRefused, Address);
+}
+
+void TDSTCPServerTransport::Notify(const TDSConnectionNoticeEvent& Event, const std::string& Address) const {
+  if (!Event) {
+    return;
+  }
+  try {
+    Event(Address);
+  } catch (...) {
+    // Safe to drop: the notice is informative; the connection's fate is decided.
   }
 }
 
@@ -220,19 +258,37 @@ void TDSTCPServerTransport::ServeConnection(const std::shared_ptr<TDSTCPConnecti
   Connection->ApplyKeepAlive(FRun.KeepAlive, FRun.KeepAliveTimeMs, FRun.KeepAliveIntervalMs);
   RaiseEvent(FRun.OnConnect, Filter, Registration.Handle());
 
-  Serve(Chain, Filter, *Connection);
+  const bool Disconnected = Serve(Chain, Filter, *Connection);
 
   // On disconnect: the event, then the chain (its owner closes the session there), then
   // the channels and the socket.
   RaiseEvent(FRun.OnDisconnect, Filter, Registration.Handle());
+  if (Disconnected) {
+    Tcp.Unsubscribe();  // the session ends with the chain; the socket waits for the client
+  }
   Chain = {};
+  if (Connection->TimedOut()) {
+    Notify(FRun.OnInactivityClose, Connection->RemoteAddress());
+  } else if (Disconnected) {
+    // Closing is the client's after its disconnect request; a client that never does
+    // keeps its socket only for the grace period.
+    Connection->DrainUntilPeerCloses(std::chrono::milliseconds(FRun.DisconnectGraceMs));
+  }
   Filter.Close();
 }
 
-void TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
+bool TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
                                   TDSTCPConnection& Connection) {
+  // Until its first whole request has arrived, a connection lives on a deadline: a
+  // client that connects and stays silent (or trickles bytes) cannot hold its thread.
+  if (FRun.ConnectTimeoutMs > 0) {
+    Connection.SetDeadline(std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(FRun.ConnectTimeoutMs));
+  }
+  bool First = true;
   // Sleeps until bytes arrive, the peer leaves or Stop closes the connection.
   while (Channel.HasPendingInput() || Connection.WaitForInput()) {
+    bool Failed = false;
     bool More = false;
     try {
       Chain.Handler->SetUp(FRun.AuthenticationManager);
@@ -241,6 +297,7 @@ void TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocket
       }
       More = Chain.Handler->HandleNonBlockingProtocol();
     } catch (...) {
+      Failed = true;
       // Safe to drop: the handler answers every error it can answer itself; what
       // reaches us (the peer vanished, garbage where a request should start) ends the
       // connection, which is all that can be done about it.
@@ -252,12 +309,20 @@ void TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocket
       } catch (...) {
         // Safe to drop: it only clears per-thread state; the connection ends below.
         More = false;
+        Failed = true;
       }
     }
     if (!More) {
-      return;
+      return !Failed && !Connection.TimedOut() && !Connection.CloseRequested();
+    }
+    if (First) {
+      // A whole request was served: from now on only the idle bound applies.
+      First = false;
+      Connection.SetDeadline(std::nullopt);
+      Connection.SetIdleLimit(std::chrono::milliseconds(FRun.IdleTimeoutMs));
     }
   }
+  return false;
 }
 
 void TDSTCPServerTransport::RaiseEvent(const TDSTCPConnectEvent& Event, TDbxChannel& Channel,

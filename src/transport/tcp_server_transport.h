@@ -14,6 +14,7 @@
 // link are all leaves: none is held while another is taken or while anything outside
 // is called (factory, handlers, events, session layer).
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -51,6 +52,11 @@ using TDSTCPConnectEvent = std::function<void(const TDSTCPConnectEventArgs&)>;
 // Told of faults met on an accepting thread (the thread bound reached, a failed
 // accept). Called on that thread; must not raise.
 using TDSListenerErrorEvent = std::function<void(const std::string& Message)>;
+
+// Told a client's IP address when the transport refuses or closes its connection on its
+// own (too many connections, a connection silent too long). Called on the accepting or
+// the connection's thread; must not raise.
+using TDSConnectionNoticeEvent = std::function<void(const std::string& Address)>;
 
 class TDSTCPServerTransport {
  public:
@@ -90,6 +96,24 @@ class TDSTCPServerTransport {
   void SetOnConnect(TDSTCPConnectEvent Value) { FSettings.OnConnect = std::move(Value); }
   void SetOnDisconnect(TDSTCPConnectEvent Value) { FSettings.OnDisconnect = std::move(Value); }
   void SetOnListenerError(TDSListenerErrorEvent Value) { FSettings.OnListenerError = std::move(Value); }
+  // Connections open at most; a client past it is accepted and closed at once, and
+  // OnConnectionRefused is told, at most once per second. 0 = no bound.
+  std::int32_t MaxConnections() const { return FSettings.MaxConnections; }
+  void SetMaxConnections(std::int32_t Value) { FSettings.MaxConnections = Value; }
+  void SetOnConnectionRefused(TDSConnectionNoticeEvent Value) { FSettings.OnConnectionRefused = std::move(Value); }
+  // Time a new connection has to deliver its first whole request (a probe alone is not
+  // one), in ms; past it the connection is closed and OnInactivityClose told. 0 = none.
+  std::int32_t ConnectTimeout() const { return FSettings.ConnectTimeoutMs; }
+  void SetConnectTimeout(std::int32_t Ms) { FSettings.ConnectTimeoutMs = Ms; }
+  // Time a connection may stay without any byte arriving or leaving, in ms, after its
+  // first request; past it the connection is closed as above. 0 (default) = no bound.
+  std::int32_t IdleTimeout() const { return FSettings.IdleTimeoutMs; }
+  void SetIdleTimeout(std::int32_t Ms) { FSettings.IdleTimeoutMs = Ms; }
+  void SetOnInactivityClose(TDSConnectionNoticeEvent Value) { FSettings.OnInactivityClose = std::move(Value); }
+  // After the client's disconnect request no request is read; the socket is left to
+  // the client to close, and closed by the server after this many ms.
+  std::int32_t DisconnectGrace() const { return FSettings.DisconnectGraceMs; }
+  void SetDisconnectGrace(std::int32_t Ms) { FSettings.DisconnectGraceMs = Ms; }
   // TCP keep-alive: kaDefault (default) leaves sockets as the system sets them.
   TKeepAliveEnablement KeepAliveEnablement() const { return FSettings.KeepAlive; }
   void SetKeepAliveEnablement(TKeepAliveEnablement Value) { FSettings.KeepAlive = Value; }
@@ -135,6 +159,12 @@ class TDSTCPServerTransport {
     TDSTCPConnectEvent OnConnect;
     TDSTCPConnectEvent OnDisconnect;
     TDSListenerErrorEvent OnListenerError;
+    std::int32_t MaxConnections = defaults::kMaxConnections;
+    TDSConnectionNoticeEvent OnConnectionRefused;
+    std::int32_t ConnectTimeoutMs = defaults::kConnectRequestTimeoutMs;
+    std::int32_t IdleTimeoutMs = defaults::kIdleTimeoutMs;
+    TDSConnectionNoticeEvent OnInactivityClose;
+    std::int32_t DisconnectGraceMs = defaults::kDisconnectGraceMs;
     TKeepAliveEnablement KeepAlive = TKeepAliveEnablement::kaDefault;
     std::int32_t KeepAliveTimeMs = defaults::kKeepAliveTimeMs;
     std::int32_t KeepAliveIntervalMs = defaults::kKeepAliveIntervalMs;
@@ -147,8 +177,13 @@ class TDSTCPServerTransport {
   void HandOver(const std::shared_ptr<TDSTCPConnection>& Connection);
   void RunConnection(const std::shared_ptr<TDSTCPConnection>& Connection) noexcept;
   void ServeConnection(const std::shared_ptr<TDSTCPConnection>& Connection);
-  void Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
+  // True when serving ended with the client's disconnect request (no failure).
+  bool Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
              TDSTCPConnection& Connection);
+  // Whether a new connection fits under MaxConnections.
+  bool HasRoomForConnection() const;
+  void ReportRefusal(const std::string& Address);
+  void Notify(const TDSConnectionNoticeEvent& Event, const std::string& Address) const;
   void RaiseEvent(const TDSTCPConnectEvent& Event, TDbxChannel& Channel, std::int32_t Handle);
   void ReportListenerError(const std::string& Message) const;
   void Forget(const std::shared_ptr<TDSTCPConnection>& Connection);
@@ -167,6 +202,10 @@ class TDSTCPServerTransport {
 
   mutable std::mutex FConnectionsLock;  // guards FConnections; a leaf lock
   std::list<std::shared_ptr<TDSTCPConnection>> FConnections;
+
+  std::mutex FRefusalLock;  // guards FLastRefusalReport; a leaf lock
+  std::chrono::steady_clock::time_point FLastRefusalReport;
+  bool FRefusalReported = false;
 };
 
 }  // namespace tavrin

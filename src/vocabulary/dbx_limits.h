@@ -15,8 +15,21 @@ inline constexpr std::int32_t kMaxStringUnits = 32 * 1024 * 1024;
 inline constexpr std::int32_t kMaxNumberBytes = 64;
 // Largest value assembled from blob pieces (a long string or byte value).
 inline constexpr std::int64_t kMaxBlobBytes = 64 * 1024 * 1024;
+// A block announced by a peer is held in steps of at least this many bytes as they
+// arrive, never allocated whole before its bytes are there.
+inline constexpr std::int32_t kBlockGrowBytes = 64 * 1024;
 // Deepest nesting accepted in JSON text that comes from a peer.
 inline constexpr int kMaxJsonDepth = 64;
+
+// What one connection may hold open at once: commands (prepared or executed, not yet
+// closed) and result tables not yet closed. A request past either is refused with an
+// error reply and the connection goes on.
+inline constexpr std::int32_t kMaxOpenCommands = 256;
+inline constexpr std::int32_t kMaxOpenTables = 64;
+
+// Characters of a client's text that an error reply or a log line quotes; "..." follows
+// when there were more.
+inline constexpr std::int32_t kMaxQuotedClientChars = 256;
 
 // Codec buffer sizes.
 inline constexpr std::int32_t kDefaultStreamBufferSize = 8192;  // when opened with size 0

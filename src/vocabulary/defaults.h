@@ -21,6 +21,10 @@ inline constexpr std::int32_t kMaxBufferKBSize = 1000;      // a larger buffer s
 inline constexpr std::int32_t kBytesPerKB = 1024;           // so the default buffers hold 32768 bytes
 inline constexpr std::int32_t kKeepAliveTimeMs = 300000;    // idle time before a connection is probed
 inline constexpr std::int32_t kKeepAliveIntervalMs = 100;   // between probes
+inline constexpr std::int32_t kMaxConnections = 1000;       // open at once; 0 = no bound
+inline constexpr std::int32_t kConnectRequestTimeoutMs = 30000;  // for a new client's first whole request; 0 = none
+inline constexpr std::int32_t kIdleTimeoutMs = 0;           // silence that ends a connection; 0 = none
+inline constexpr std::int32_t kDisconnectGraceMs = 5000;    // after a disconnect request, before the server closes
 
 // --- tavrin-cli and the project's client -----------------------------------------------
 inline constexpr std::string_view kHost = "127.0.0.1";      // the server tavrin-cli asks

@@ -21,7 +21,7 @@ inline constexpr std::int32_t ReadError = 1;
 
 // Malformed input: tokens, numbers, a text a value cannot take, a missing argument or table.
 inline constexpr std::int32_t InvalidInput = 2;
-// A client-sent size above our caps.
+// A client-sent size above our caps, or a connection holding as much as it may.
 inline constexpr std::int32_t LimitExceeded = 2;
 
 // A data type code without a holder, or a value of another type than its parameter's.

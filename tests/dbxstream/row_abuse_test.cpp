@@ -10,11 +10,13 @@
 #include "dbxstream/context.h"
 #include "dbxstream/json_stream_reader.h"
 #include "dbxstream/json_stream_writer.h"
+#include "dbxstream/json_table_reader.h"
 #include "dbxstream/memory_channel.h"
 #include "dbxstream/row_buffer.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/dbx_limits.h"
 #include "row_hex_bytes.h"
+#include "support/error_of.h"
 
 namespace tavrin {
 namespace {
@@ -138,6 +140,37 @@ TEST(RowAbuse, RowBlockSizeIsCheckedBeforeAnyAllocation) {
     Buffer.SetStreams(&w.Reader, &w.Writer);
     ExpectError([&] { Buffer.ReadDataBytes(); }, 2, "Invalid row block size " + Count, Count);
     EXPECT_EQ(Buffer.BufLength(), 0) << Count;
+  }
+}
+
+// A block is held as its bytes arrive: one that is announced at the cap and never sent
+// costs one growth step, and one sent whole spans several steps intact.
+TEST(RowAbuse, BlockMemoryFollowsTheBytesThatArrived) {
+  using TLoad = std::function<void(TDBXJSonStreamReader&, TDBXRowBuffer&)>;
+  const TLoad RowBlock = [](auto&, auto& b) { b.ReadDataBytes(); };
+  const TLoad TableBlock = [](auto& r, auto& b) { ReadRowBlock(r, b); };
+  struct Case { const char* Name; std::string Prefix; TLoad Load; };
+  const Case Cases[] = {{"row block", "", RowBlock}, {"table block", "{\"data\":[", TableBlock}};
+  for (const auto& c : Cases) {
+    {
+      TWire w;
+      TDBXRowBuffer Buffer;
+      Buffer.SetStreams(&w.Reader, &w.Writer);
+      w.Channel.Feed(c.Prefix + std::to_string(limits::kMaxDataBlockBytes) + ",only these bytes");
+      EXPECT_NE(ErrorOf([&] { c.Load(w.Reader, Buffer); }).Message(), "") << c.Name;
+      EXPECT_LE(Buffer.BufLength(), limits::kBlockGrowBytes) << c.Name;
+    }
+    TWire w;
+    TDBXRowBuffer Buffer;
+    Buffer.SetStreams(&w.Reader, &w.Writer);
+    const std::int32_t Size = 3 * limits::kBlockGrowBytes + 5;
+    std::string Bytes(static_cast<std::size_t>(Size), 'x');
+    Bytes.back() = 'z';
+    w.Channel.Feed(c.Prefix + std::to_string(Size) + "," + Bytes + "]}");
+    c.Load(w.Reader, Buffer);
+    ASSERT_EQ(Buffer.ReadSizeBytes(), Size) << c.Name;
+    EXPECT_EQ(Buffer.Buffer()[static_cast<std::size_t>(Size - 1)], 'z') << c.Name;
+    EXPECT_EQ(Buffer.MinBufSize(), Size) << c.Name;
   }
 }
 

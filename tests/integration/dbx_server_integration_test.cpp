@@ -201,16 +201,21 @@ TEST(DbxServerWire, RequestsArrivingTogetherAreAnsweredInOrder) {
   }
 }
 
-TEST(DbxServerWire, DisconnectGetsNoReplyAndTheServerCloses) {
+TEST(DbxServerWire, DisconnectGetsNoReplyAndTheSocketIsLeftToTheClientForAWhile) {
   TDbxTestServer Server;
+  Server.Transport().Stop();
+  Server.Transport().SetDisconnectGrace(400);
+  Server.Transport().Start();
   TTestClient Client;
   ASSERT_TRUE(Client.Connect(Server.Port()));
-  Client.Send(std::string(kConnect) + R"({"method":"disconnect","params":[0]})" + kNextResult);
-  // Asking for more than the connect reply: only the server's close ends the read before
-  // the patience runs out, and nothing may follow the reply.
   const auto Started = std::chrono::steady_clock::now();
-  EXPECT_EQ(Client.Read(sizeof kConnectReply + 64), kConnectReply);
-  EXPECT_LT(std::chrono::steady_clock::now() - Started, kPatience / 2);
+  Client.Send(std::string(kConnect) + R"({"method":"disconnect","params":[0]})" + kNextResult);
+  EXPECT_EQ(Client.Read(sizeof kConnectReply - 1), kConnectReply);
+  // Nothing answers the request after the disconnect, and the server does not close
+  // until the grace period is over.
+  EXPECT_TRUE(Client.Quiet(200ms));
+  EXPECT_TRUE(Client.ClosedByServer());
+  EXPECT_GE(std::chrono::steady_clock::now() - Started, 350ms);
   EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 0; }));
 }
 

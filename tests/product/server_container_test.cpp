@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "vocabulary/dbx_limits.h"
 #include "client/connection.h"
 #include "engine/sqlite_connection.h"
 #include "vocabulary/dbx_error.h"
@@ -24,6 +26,7 @@
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 #include "transport/tcp_client_channel.h"
+#include "transport/test_client.h"
 
 namespace tavrin::testing {
 namespace {
@@ -133,6 +136,45 @@ TEST_F(ServerContainerTest, EachLoginOutcomeAnswersWithItsLinesBetweenConnectAnd
     Expected.insert(Expected.end(), {M::kDisconnected, Disconnected});
     EXPECT_EQ(FLog.WaitFor(Disconnected), Expected);
   }
+}
+
+TEST_F(ServerContainerTest, AUserNameCannotForgeLogLinesAndIsCut) {
+  using namespace std::string_literals;
+  // 40 characters of forgery, then more than the 256 a log line quotes.
+  const std::string Forged = "ana\r\n11/12/2026 10:00:00 - Login OK\x1b[2J\0"s + std::string(300, 'x');
+  const std::string Logged = "ana\\x0D\\x0A11/12/2026 10:00:00 - Login OK\\x1B[2J\\x00" +
+                             std::string(limits::kMaxQuotedClientChars - 40, 'x') + "...";
+  {
+    TContainerClient Client(FContainer.BoundPort());
+    EXPECT_EQ(Client.Call(u"FazerLogin", {Forged, "zul123"}), 0);
+    Client.Disconnect();
+  }
+  const std::string Disconnected = std::string(C::kDisconnected) + "127.0.0.1";
+  const Lines Got = FLog.WaitFor(Disconnected);
+  EXPECT_EQ(Got, (Lines{std::string(C::kConnected) + "127.0.0.1", LoggingIn(Logged), M::kConnected,
+                        M::kLoginWrong, M::kDisconnected, Disconnected}));
+  TContainerClient Honest(FContainer.BoundPort());
+  EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
+}
+
+TEST_F(ServerContainerTest, TurnedAwayAndSilentClientsAreLoggedAndAnHonestClientStillLogsIn) {
+  TServerContainer1 Strict{FServices, {.Port = 0, .MaxConnections = 2, .ConnectTimeoutMs = 300}};
+  testing::TTestClient Silent;
+  ASSERT_TRUE(Silent.Connect(Strict.BoundPort()));
+  TContainerClient Honest(Strict.BoundPort());
+  EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
+  testing::TTestClient TurnedAway;
+  ASSERT_TRUE(TurnedAway.Connect(Strict.BoundPort()));
+  EXPECT_TRUE(TurnedAway.ClosedByServer(std::chrono::milliseconds(1000)));
+  EXPECT_TRUE(Silent.ClosedByServer());
+  const std::string Refused = std::string(C::kRefused) + "127.0.0.1" + C::kRefusedReason;
+  const std::string ClosedIdle = std::string(C::kClosedIdle) + "127.0.0.1";
+  EXPECT_EQ(Refused, " - Conex\u00e3o recusada do endere\u00e7o 127.0.0.1: limite de conex\u00f5es atingido");
+  EXPECT_EQ(ClosedIdle, " - Conex\u00e3o encerrada por inatividade do endere\u00e7o 127.0.0.1");
+  const Lines Got = FLog.WaitFor(ClosedIdle);
+  EXPECT_EQ(std::count(Got.begin(), Got.end(), Refused), 1) << Got.size();
+  EXPECT_EQ(std::count(Got.begin(), Got.end(), ClosedIdle), 1) << Got.size();
+  EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
 }
 
 TEST_F(ServerContainerTest, TwoMatchingRowsLetTheFirstDecide) {

@@ -44,7 +44,7 @@ int RunHeadless(const TProgramOptions& Options) {
   // The server listens before the data folder is known, as with the window.
   std::unique_ptr<TServerContainer1> ServerContainer1;
   try {
-    ServerContainer1 = Process.StartServer(Options.Port);
+    ServerContainer1 = Process.StartServer(ServerSettings(Options));
   } catch (const std::exception& Error) {
     // Unless asked to be headless, the operator is told in the system's box.
     if (Options.Headless) std::cerr << StartFailureText(Error) << std::endl;

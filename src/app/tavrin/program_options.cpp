@@ -6,6 +6,14 @@
 
 namespace tavrin {
 
+TServerContainerSettings ServerSettings(const TProgramOptions& Options) {
+  constexpr std::int32_t kMsPerSecond = 1000;
+  return {.Port = Options.Port,
+          .MaxConnections = Options.MaxConnections,
+          .ConnectTimeoutMs = Options.ConnectTimeoutS * kMsPerSecond,
+          .IdleTimeoutMs = Options.IdleTimeoutS * kMsPerSecond};
+}
+
 TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
   TProgramOptions Options;
   CLI::App App{"TAVRIN: the mobile apps' server beside ZUL.", "tavrin"};
@@ -15,6 +23,18 @@ TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::o
   App.add_option("--port", Options.Port, "the TCP port to listen on (0: any free port)")
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));
+  App.add_option("--max-connections", Options.MaxConnections,
+                 "connections open at once; a client past it is turned away at once (0: no bound)")
+      ->capture_default_str()
+      ->check(CLI::NonNegativeNumber);
+  App.add_option("--connect-timeout", Options.ConnectTimeoutS,
+                 "seconds a new client has for its first whole request before it is closed (0: no bound)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 86400));
+  App.add_option("--idle-timeout", Options.IdleTimeoutS,
+                 "seconds of silence after which a connection is closed (0: never)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 86400));
   App.add_option("--address-service", Options.AddressServices,
                  "an address-echo web service asked for the internet address; repeat for more, in order");
   try {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "product/server_container.h"
 #include "vocabulary/defaults.h"
 
 namespace tavrin {
@@ -24,6 +25,12 @@ struct TProgramOptions {
   // The address-echo services asked for the internet address, in order; empty: the
   // built-in list.
   std::vector<std::string> AddressServices;
+  // Connections open at once; 0 = no bound.
+  std::int32_t MaxConnections = defaults::kMaxConnections;
+  // Seconds a new client has for its first whole request; 0 = no bound.
+  std::int32_t ConnectTimeoutS = defaults::kConnectRequestTimeoutMs / 1000;
+  // Seconds of silence that end a connection; 0 (default) = never.
+  std::int32_t IdleTimeoutS = defaults::kIdleTimeoutMs / 1000;
 };
 
 // Either the options to run with, or the exit code to end with at once (after --help,
@@ -32,6 +39,9 @@ struct TParsedCommandLine {
   std::optional<TProgramOptions> Options;
   int ExitCode = 0;
 };
+
+// The server's settings the options choose.
+TServerContainerSettings ServerSettings(const TProgramOptions& Options);
 
 TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err);
 

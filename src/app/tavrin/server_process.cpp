@@ -9,8 +9,8 @@ TServerProcess::TServerProcess()
     : FServices{FLog, [] { return PastaDados.Get(); }, Session(),
                 [this](const std::string& Path) { return FFiles.FileExists(Path); }} {}
 
-std::unique_ptr<TServerContainer1> TServerProcess::StartServer(std::int32_t Port) const {
-  return std::make_unique<TServerContainer1>(FServices, TServerContainerSettings{.Port = Port});
+std::unique_ptr<TServerContainer1> TServerProcess::StartServer(const TServerContainerSettings& Settings) const {
+  return std::make_unique<TServerContainer1>(FServices, Settings);
 }
 
 }  // namespace tavrin

@@ -24,9 +24,9 @@ class TServerProcess {
 
   TActivityLog& Log() { return FLog; }
 
-  // Creates the server container, which starts listening on Port; raises what starting
-  // raises (a busy port). The container must be destroyed before this object.
-  std::unique_ptr<TServerContainer1> StartServer(std::int32_t Port) const;
+  // Creates the server container, which starts listening with Settings; raises what
+  // starting raises (a busy port). The container must be destroyed before this object.
+  std::unique_ptr<TServerContainer1> StartServer(const TServerContainerSettings& Settings) const;
 
  private:
   platform::TSystemLocalClock FClock;

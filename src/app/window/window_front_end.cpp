@@ -57,7 +57,7 @@ int RunWithWindow(const TProgramOptions& Options, int& argc, char** argv) {
 
   std::unique_ptr<TServerContainer1> ServerContainer1;
   try {
-    ServerContainer1 = Process.StartServer(Options.Port);
+    ServerContainer1 = Process.StartServer(ServerSettings(Options));
   } catch (const std::exception& Error) {
     Process.Log().Detach(Sink);
     QMessageBox::critical(nullptr, QString::fromUtf8(shell::kStartFailureCaption.data(),

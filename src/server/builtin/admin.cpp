@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "vocabulary/client_text.h"
 #include "vocabulary/dbx_error.h"
 #include "server/builtin/builtin_classes.h"
 #include "server/methods/declaration_builder.h"
@@ -259,7 +260,7 @@ std::shared_ptr<TDBXReader> DSAdmin::GetServerMethodParameters() const {
 }
 
 std::shared_ptr<TDBXConnection> DSAdmin::GetConnection(const std::u16string& NewConName) {
-  throw TDBXError(TDBXErrorCodes::UnsupportedAdminRequest, TDSAdminErrors::kNoDatabaseConnection + ToUtf8(NewConName));
+  throw TDBXError(TDBXErrorCodes::UnsupportedAdminRequest, TDSAdminErrors::kNoDatabaseConnection + QuotedClientText(ToUtf8(NewConName)));
 }
 
 std::shared_ptr<TDBXReader> DSAdmin::GetDatabaseConnectionProperties() const {

@@ -52,4 +52,9 @@ bool TDSCommandTable::HasOpenCommands() const {
                      [](const auto& Handler) { return Handler != nullptr; });
 }
 
+std::size_t TDSCommandTable::OpenCount() const {
+  return static_cast<std::size_t>(std::count_if(FCommandHandlers.begin(), FCommandHandlers.end(),
+                                                [](const auto& Handler) { return Handler != nullptr; }));
+}
+
 }  // namespace tavrin

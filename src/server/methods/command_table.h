@@ -51,6 +51,7 @@ class TDSCommandTable {
   }
 
   bool HasOpenCommands() const;
+  std::size_t OpenCount() const;
   std::size_t SlotCount() const { return FCommandHandlers.size(); }
   // The lowest index that may be free.
   std::int32_t LastCommandHandler() const { return FLastCommandHandler; }

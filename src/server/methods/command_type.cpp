@@ -1,5 +1,6 @@
 #include "server/methods/command_type.h"
 
+#include "vocabulary/client_text.h"
 #include "vocabulary/dbx_error.h"
 #include "server/methods/method_dispatcher.h"
 #include "server/methods/sql_scanner.h"
@@ -39,7 +40,7 @@ std::u16string Quoted(const std::u16string& Name) {
 
 [[noreturn]] void RaiseUnrecognized(std::u16string_view CommandType) {
   std::string Text = TDSCommandTypeErrors::kUnrecognized;
-  Text.replace(Text.find("%s"), 2, ToUtf8(CommandType));
+  Text.replace(Text.find("%s"), 2, QuotedClientText(ToUtf8(CommandType)));
   throw TDBXError(TDBXErrorCodes::UnrecognizedCommandType, Text);
 }
 

@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "vocabulary/client_text.h"
 #include "dataset/data_set.h"
 #include "vocabulary/dbx_error.h"
 #include "dataset/params.h"
@@ -254,7 +255,7 @@ void TDSMethodValues::Clear() {
 
 TDSCurrency CurrencyFromDecimalText(std::string_view Text) {
   const auto Fail = [&]() -> TDSCurrency {
-    throw TDBXError(TDBXErrorCodes::InvalidInput, TDSMethodValueErrors::kCurrencyRange + std::string(Text));
+    throw TDBXError(TDBXErrorCodes::InvalidInput, TDSMethodValueErrors::kCurrencyRange + QuotedClientText(Text));
   };
   std::size_t Pos = 0;
   const bool Negative = !Text.empty() && Text[0] == '-';

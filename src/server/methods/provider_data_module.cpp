@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "vocabulary/client_text.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/unicode_text.h"
 #include "vocabulary/value_holders.h"
@@ -33,7 +34,7 @@ IDSProvider& TProviderDataModule::GetProvider(std::u16string_view ProviderName) 
   });
   // Only the first provider bearing the name counts, exported or not.
   if (Found == FProviders.end() || !(*Found)->Exported()) {
-    throw TDBXError(TDBXErrorCodes::ProviderFailure, TDSProviderErrors::kNotExported + Wanted);
+    throw TDBXError(TDBXErrorCodes::ProviderFailure, TDSProviderErrors::kNotExported + QuotedClientText(Wanted));
   }
   return **Found;
 }

@@ -1,15 +1,31 @@
 #include "server/methods/server_connection_handler.h"
 
 #include <exception>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
 #include "server/sessions/authentication_manager.h"
 #include "server/methods/command_type.h"
 #include "server/sessions/session_manager.h"
 #include "vocabulary/unicode_text.h"
 
 namespace tavrin {
+
+namespace {
+
+// Text with its "%d" replaced by Count.
+std::string WithCount(std::string_view Text, std::int32_t Count) {
+  const std::size_t At = Text.find("%d");
+  std::string Result(Text.substr(0, At));
+  Result.append(std::to_string(Count));
+  Result.append(Text.substr(At + 2));
+  return Result;
+}
+
+}  // namespace
 
 TDSServerConnectionHandler::TDSServerConnectionHandler(
     TDBXContext& Context, TDbxChannel& Channel, const TDSServerEvents& Events,
@@ -113,6 +129,10 @@ TDBXSqlScanner& TDSServerConnectionHandler::GetSQLScanner() {
 }
 
 TDSServerMethodCommandHandler& TDSServerConnectionHandler::NewCommand(TDBXCommandMessage& Message) {
+  if (FCommandHandlers.OpenCount() >= static_cast<std::size_t>(limits::kMaxOpenCommands)) {
+    throw TDBXError(TDBXErrorCodes::LimitExceeded,
+                    WithCount(TDSConnectionErrors::kTooManyCommands, limits::kMaxOpenCommands));
+  }
   Message.FCommand = ChooseServerMethodText(Message.FCommandType, Message.FCommand, FMethods, GetSQLScanner());
   Message.FCommandType = TDSCommandTypes::kServerMethod;
   auto Command = std::make_unique<TDSServerMethodCommandHandler>(
@@ -150,6 +170,15 @@ void TDSServerConnectionHandler::DbxPrepare(TDBXPrepareMessage& Message) {
 void TDSServerConnectionHandler::DbxExecute(TDBXExecuteMessage& Message) {
   // A method handing back a database connection (type 34) is not offered here, so the
   // default database handler stays whatever the command returned.
+  // Executing a command again closes its own tables, so only the others count.
+  std::size_t OpenTables = 0;
+  FCommandHandlers.ForEach([&](const TDSServerMethodCommandHandler& Command) {
+    if (Command.GetCommandHandle() != Message.FCommandHandle) OpenTables += Command.OpenTableCount();
+  });
+  if (OpenTables >= static_cast<std::size_t>(limits::kMaxOpenTables)) {
+    throw TDBXError(TDBXErrorCodes::LimitExceeded,
+                    WithCount(TDSConnectionErrors::kTooManyTables, limits::kMaxOpenTables));
+  }
   ServeCommand(Message, [&Message](TDSServerMethodCommandHandler& Command) { Command.DbxExecute(Message); });
 }
 

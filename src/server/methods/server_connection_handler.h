@@ -45,6 +45,14 @@ inline constexpr char kAuthentication[] =
     "user name and password";
 inline constexpr char kServerConnection[] =
     "All open command objects must be close before changing the server connection";
+// What one connection may hold at once; a request past it is refused with these texts
+// (code LimitExceeded), the connection going on.
+inline constexpr char kTooManyCommands[] =
+    "Command refused: this connection already has %d open commands, the most it may hold; "
+    "close one first";
+inline constexpr char kTooManyTables[] =
+    "Execute refused: this connection already has %d open tables, the most it may hold; "
+    "close one first";
 }  // namespace TDSConnectionErrors
 
 class TDSServerConnectionHandler : public TDBXConnectionHandler {

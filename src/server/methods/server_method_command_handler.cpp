@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "vocabulary/client_text.h"
 #include "dbxstream/active_table_list.h"
 #include "vocabulary/dbx_error.h"
 #include "server/methods/server_connection_handler.h"
@@ -18,7 +19,7 @@ std::string NotAuthorizedText(const std::string& UserName) {
   const std::string_view Pattern = TDSCommandErrors::kNotAuthorized;
   const std::size_t At = Pattern.find("%s");
   std::string Text(Pattern.substr(0, At));
-  Text.append(UserName);
+  Text.append(QuotedClientText(UserName));
   Text.append(Pattern.substr(At + 2));
   return Text;
 }

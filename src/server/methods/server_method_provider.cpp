@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "vocabulary/client_text.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/declared_type.h"
 #include "server/methods/custom_admin.h"
@@ -231,7 +232,7 @@ TDSServerMethodProvider::TFound TDSServerMethodProvider::FindForCommand(std::u16
   const std::string NameText = ToUtf8(Name);
   const TDSMethodInfo* Method = Lookup(NameText);
   if (Method == nullptr) {
-    throw TDBXError(TDBXErrorCodes::MethodNotFound, Formatted(TDSRegistryErrors::kMethodNotFound, NameText));
+    throw TDBXError(TDBXErrorCodes::MethodNotFound, Formatted(TDSRegistryErrors::kMethodNotFound, QuotedClientText(NameText)));
   }
   return {Method, Token == TDBXSqlToken::OpenParen};
 }

@@ -1,0 +1,194 @@
+// Clients that try to make the server hold memory or flood it with requests. Each case
+// checks what the server answered the abuser and that an honest client beside it still
+// connects and gets its answer.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/connection.h"
+#include "dbx_test_server.h"
+#include "dbxstream/command_types.h"
+#include "server/builtin/builtin_classes.h"
+#include "server/methods/command_type.h"
+#include "server/methods/server_connection_handler.h"
+#include "server/methods/server_method_provider.h"
+#include "support/error_of.h"
+#include "transport/tcp_client_channel.h"
+#include "transport/test_client.h"
+#include "vocabulary/client_text.h"
+#include "vocabulary/dbx_limits.h"
+
+namespace tavrin {
+namespace {
+
+using namespace tavrin::testing;
+using namespace std::chrono_literals;
+
+const std::string kEchoType = "Corvane.ServerMethod";
+
+// An honest client connects, prepares Echo and gets its answer.
+void ExpectHonestClientServed(std::uint16_t Port) {
+  TTestClient Honest;
+  ASSERT_TRUE(Honest.Connect(Port));
+  Honest.Send(kConnect + Prepare(kEchoType, kEchoAlias) + Execute(0, EchoRow("ok")));
+  const std::string Expected = kConnectReply + PrepareReply(0) + EchoReply("ok");
+  EXPECT_EQ(Honest.Read(Expected.size()), Expected);
+}
+
+// A client connection over its own TCP channel.
+struct TAbuseClient {
+  explicit TAbuseClient(std::uint16_t Port) : Channel("127.0.0.1", Port, true), Connection(Channel) {
+    Connection.Connect({});
+  }
+  std::int32_t Prepare(const std::u16string& Method) {
+    return Connection.Prepare(TDSCommandTypes::kServerMethod, Method).CommandHandle;
+  }
+  TDBXTcpClientChannel Channel;
+  TDBXClientConnection Connection;
+};
+
+// The error reply's text for a refusal past a per-connection cap of Count.
+std::string Refusal(std::string_view Text, std::int32_t Count) {
+  const std::size_t At = Text.find("%d");
+  return "Remote error: " + std::string(Text.substr(0, At)) + std::to_string(Count) +
+         std::string(Text.substr(At + 2));
+}
+
+// Resident memory of this process in bytes, or -1 where the system does not say.
+std::int64_t ResidentBytes() {
+  std::ifstream Status("/proc/self/status");
+  std::string Word;
+  while (Status >> Word) {
+    if (Word == "VmRSS:") {
+      std::int64_t KiB = -1;
+      Status >> KiB;
+      return KiB * 1024;
+    }
+  }
+  return -1;
+}
+
+TEST(DbxServerAbuse, AnAnnouncedBlockThatNeverComesCostsNothing) {
+  TDbxTestServer Server;
+  constexpr int kAbusers = 8;
+  const std::int64_t Before = ResidentBytes();
+  std::vector<std::unique_ptr<TTestClient>> Abusers;
+  for (int i = 0; i < kAbusers; ++i) {
+    auto& Abuser = *Abusers.emplace_back(std::make_unique<TTestClient>());
+    ASSERT_TRUE(Abuser.Connect(Server.Port()));
+    Abuser.Send(kConnect + std::string(R"({"method":"execute","params":[{"fields":[-1,false,")") +
+                kEchoType + R"(",")" + kEchoAlias + R"("]},{"data":[67107864,)");
+    EXPECT_EQ(Abuser.Read(sizeof kConnectReply - 1), kConnectReply);
+  }
+  ExpectHonestClientServed(Server.Port());
+  std::this_thread::sleep_for(300ms);  // the abusers' threads are waiting for the bytes
+  for (auto& Abuser : Abusers) EXPECT_TRUE(Abuser->Quiet(10ms));
+  if (Before >= 0) {
+    // Held whole, the announced blocks would be kAbusers × 64 MiB.
+    EXPECT_LT(ResidentBytes() - Before, std::int64_t{kAbusers} * limits::kMaxDataBlockBytes / 8);
+  }
+  Abusers.clear();
+  EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 0; }));
+}
+
+TEST(DbxServerAbuse, ThousandsOfUnclosedExecutesMeetTheCommandCap) {
+  TDbxTestServer Server;
+  TTestClient Abuser;
+  ASSERT_TRUE(Abuser.Connect(Server.Port()));
+  constexpr int kExecutes = 1000;
+  std::string Sent = kConnect;
+  std::string Expected = kConnectReply;
+  for (int i = 0; i < kExecutes; ++i) {
+    Sent += ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok"));
+    Expected += i < limits::kMaxOpenCommands
+                    ? EchoReply("ok")
+                    : ErrorReply(2, Refusal(TDSConnectionErrors::kTooManyCommands, limits::kMaxOpenCommands)
+                                        .substr(sizeof "Remote error: " - 1));
+  }
+  // Closing one command makes room for one more.
+  Sent += CommandClose(7) + ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok"));
+  Expected += EchoReply("ok");
+  Abuser.Send(Sent);
+  EXPECT_EQ(Abuser.Read(Expected.size()), Expected);
+  ExpectHonestClientServed(Server.Port());
+}
+
+TEST(DbxServerAbuse, OpenTablesAreCappedPerConnection) {
+  TDbxTestServer Server;
+  TAbuseClient c(Server.Port());
+  std::vector<TDBXExecuteReply> Open;  // every table left unread and open
+  for (int i = 0; i < limits::kMaxOpenTables; ++i) {
+    Open.push_back(c.Connection.Execute(c.Prepare(u"TTestMethods.Rows")));
+    ASSERT_EQ(Open.back().Tables.size(), 1u) << i;
+  }
+  const std::int32_t Extra = c.Prepare(u"TTestMethods.Rows");
+  const TDBXError Error = ErrorOf([&] { c.Connection.Execute(Extra); });
+  EXPECT_EQ(Error.ErrorCode(), 2);
+  EXPECT_EQ(Error.Message(), Refusal(TDSConnectionErrors::kTooManyTables, limits::kMaxOpenTables));
+  // Executing a command again replaces its own table, so it is served at the cap.
+  Open[3] = c.Connection.Execute(3);
+  EXPECT_EQ(Open[3].Tables.size(), 1u);
+  // A closed table makes room.
+  c.Connection.ReaderClose(*Open[5].Tables[0]);
+  EXPECT_EQ(c.Connection.Execute(Extra).Tables.size(), 1u);
+  ExpectHonestClientServed(Server.Port());
+}
+
+TEST(DbxServerAbuse, PreparesPastTheCommandCapAreRefusedUntilOneCloses) {
+  TDbxTestServer Server;
+  TAbuseClient c(Server.Port());
+  for (int i = 0; i < limits::kMaxOpenCommands; ++i) ASSERT_EQ(c.Prepare(u"TTestMethods.Echo"), i);
+  const TDBXError Error = ErrorOf([&] { c.Prepare(u"TTestMethods.Echo"); });
+  EXPECT_EQ(Error.ErrorCode(), 2);
+  EXPECT_EQ(Error.Message(), Refusal(TDSConnectionErrors::kTooManyCommands, limits::kMaxOpenCommands));
+  c.Connection.CommandClose(9);
+  EXPECT_EQ(c.Prepare(u"TTestMethods.Echo"), 9);
+  ExpectHonestClientServed(Server.Port());
+}
+
+// A server over the product's method registry with DSAdmin in it.
+struct TAdminServer {
+  TAdminServer() {
+    Registry.SetServerName("DSServer1");
+    Registry.Open();
+  }
+  TDSServerMethodProvider Registry{std::vector<const TDSClassDeclaration*>{&DSAdminDeclaration()}};
+  TDbxTestServer Server{Registry};
+};
+
+TEST(DbxServerAbuse, ErrorRepliesQuoteAShortPieceOfAHugeClientText) {
+  TAdminServer Admin;
+  // Megabytes of name: far past the quote, yet quick to scan in a sanitizer build.
+  const std::string Huge(4 << 20, 'n');
+  const std::string Cut = std::string(static_cast<std::size_t>(limits::kMaxQuotedClientChars), 'n') + "...";
+  ASSERT_EQ(QuotedClientText(Huge), Cut);
+  struct Case { const char* Name; std::string Request; std::string Reply; };
+  const Case Cases[] = {
+      {"method name", Prepare(kEchoType, "DSAdmin." + Huge),
+       ErrorReply(105, "DSAdmin." + Cut.substr(8) + " method not found in the server method list")},
+      {"command type", Prepare(Huge, "DSAdmin.GetPlatformName"),
+       ErrorReply(30, Cut + " is an unrecognized command type")},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TTestClient Abuser;
+    ASSERT_TRUE(Abuser.Connect(Admin.Server.Port()));
+    Abuser.Send(kConnect + c.Request + Prepare(kEchoType, "DSAdmin.GetPlatformName"));
+    const std::string Expected = kConnectReply + c.Reply;
+    EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
+    // The connection goes on: the next request is answered.
+    EXPECT_EQ(Abuser.Read(sizeof R"({"result":[{"handle":[0]})" - 1), R"({"result":[{"handle":[0]})");
+  }
+  TAbuseClient Honest(Admin.Server.Port());
+  EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
+}
+
+}  // namespace
+}  // namespace tavrin
