@@ -21,6 +21,7 @@
 #include "engine/database_fixture.h"
 #include "engine/table_protection.h"
 #include "platform/thread_resources.h"
+#include "support/eventually.h"
 #include "support/temp_folder.h"
 
 namespace tavrin {
@@ -76,14 +77,6 @@ class TWorkerThread {
   bool FQuit = false;
   std::thread FThread;
 };
-
-bool Eventually(const std::function<bool()>& Condition) {
-  for (int Attempt = 0; Attempt < 500; ++Attempt) {
-    if (Condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return Condition();
-}
 
 // A database file made with Sql, in the rollback-journal mode a file on a share has.
 void MakeDatabase(const std::filesystem::path& File, const std::string& Sql) {

@@ -93,17 +93,14 @@ TEST_F(QueryConcurrencyTest, AnOpenResultHoldsNothingThatStopsOtherThreads) {
   Paging->Open();
   Paging->Next();  // a client half-way through its pages
 
-  std::atomic<bool> Done{false};
   std::thread Other([&] {
     auto Update = MakeQuery("update tabest1 set quantidade = 99");
     Update->ExecSQL();
     auto Read = MakeQuery("select quantidade from tabest1 where codigo = 1");
     Read->Open();
     EXPECT_EQ(Read->Fields(0).AsInteger(), 99);
-    Done = true;
   });
   Other.join();
-  EXPECT_TRUE(Done);
   // The open result keeps the rows it read.
   EXPECT_EQ(Paging->RecordCount(), kProducts);
   EXPECT_EQ(Paging->Fields(1).AsInteger(), 1);
@@ -113,11 +110,9 @@ TEST_F(QueryConcurrencyTest, ReadersGoOnWhileAWriterHoldsItsTransaction) {
   TSqliteConnection Writer(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
   Writer.Execute("begin immediate; update tabest1 set quantidade = 50");
 
-  const auto Start = std::chrono::steady_clock::now();
+  // A reader the writer locked out would wait for the busy time-out and then fail.
   auto Read = MakeQuery("select sum(quantidade) from tabest1");
   Read->Open();
-  // Well under the time a locked reader would wait before failing.
-  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(TSqliteLimits::kBusyTimeoutMs / 2));
   EXPECT_EQ(Read->Fields(0).AsInteger(), kProducts);  // the committed values
   Read->Close();
 

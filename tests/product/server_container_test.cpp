@@ -24,6 +24,7 @@
 #include "vocabulary/unicode_text.h"
 #include "demo_data/demo_data.h"
 #include "support/error_of.h"
+#include "support/login_outcomes.h"
 #include "support/temp_folder.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
@@ -111,28 +112,18 @@ std::string LoggingIn(const std::string& User) {
 TEST_F(ServerContainerTest, EachLoginOutcomeAnswersWithItsLinesBetweenConnectAndDisconnect) {
   const std::string Connected = std::string(C::kConnected) + "127.0.0.1";
   const std::string Disconnected = std::string(C::kDisconnected) + "127.0.0.1";
-  struct TCase {
-    const char* User;
-    const char* Password;
-    std::int32_t Result;
-    Lines Outcome;
-  };
-  const TCase Cases[] = {
-      {"admin", "zul123", 9, {M::kLoginOk}},
-      {"jo\u00e3o", "caf\u00e9", 5, {M::kLoginOk}},  // JOãO: only a-z raised
-      {"carlos", "carlos1", -2, {M::kLoginOk, M::kNoAccess}},
-      {"antigo", "antigo1", 0, {M::kLoginWrong}},
-      {"estagiario", "estag1", 0, {M::kLoginOk}},  // nivel null
-      {"maria", "wrong", 0, {M::kLoginWrong}},
-  };
-  for (const TCase& Case : Cases) {
-    SCOPED_TRACE(Case.User);
+  for (const TLoginOutcome& Case : kDemoLoginOutcomes) {
+    SCOPED_TRACE(std::string(Case.User) + ": " + Case.Why);
     FLog.Clear();
     TContainerClient Client(FContainer.BoundPort());
     EXPECT_EQ(Client.Call(u"FazerLogin", {Case.User, Case.Password}), Case.Result);
     Client.Disconnect();
     Lines Expected{Connected, LoggingIn(Case.User), M::kConnected};
-    Expected.insert(Expected.end(), Case.Outcome.begin(), Case.Outcome.end());
+    switch (Case.Lines) {
+      case TLoginLines::Ok: Expected.emplace_back(M::kLoginOk); break;
+      case TLoginLines::OkWithoutAccess: Expected.insert(Expected.end(), {M::kLoginOk, M::kNoAccess}); break;
+      case TLoginLines::Wrong: Expected.emplace_back(M::kLoginWrong); break;
+    }
     Expected.insert(Expected.end(), {M::kDisconnected, Disconnected});
     EXPECT_EQ(FLog.WaitFor(Disconnected), Expected);
   }

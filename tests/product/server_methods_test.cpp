@@ -12,6 +12,7 @@
 #include "demo_data/demo_data.h"
 #include "engine/sqlite_connection.h"
 #include "engine/statement_runner.h"
+#include "support/login_outcomes.h"
 #include "support/temp_folder.h"
 
 namespace tavrin::testing {
@@ -56,35 +57,27 @@ class ServerMethodsTest : public ::testing::Test {
   TvxServerMethods8765 FModule{FServices};
 };
 
-std::vector<std::string> LoginLines(const std::string& User, std::initializer_list<const char*> Outcome) {
+// The lines a login of this outcome writes, as the methods' own log sees them.
+std::vector<std::string> OutcomeLines(TLoginLines Outcome) {
+  switch (Outcome) {
+    case TLoginLines::Ok: return {T::kLoginOk};
+    case TLoginLines::OkWithoutAccess: return {T::kLoginOk, T::kNoAccess};
+    case TLoginLines::Wrong: return {T::kLoginWrong};
+  }
+  return {};
+}
+
+std::vector<std::string> LoginLines(const std::string& User, TLoginLines Outcome) {
   std::vector<std::string> Expected{std::string(T::kUserLoggingIn) + '"' + User + '"' + T::kLoggingIn,
                                     T::kConnected};
-  for (const char* Line : Outcome) Expected.emplace_back(Line);
+  for (const std::string& Line : OutcomeLines(Outcome)) Expected.push_back(Line);
   Expected.emplace_back(T::kDisconnected);
   return Expected;
 }
 
 TEST_F(ServerMethodsTest, EachLoginOutcomeAnswersAndLogsInOrder) {
-  struct TCase {
-    const char* User;
-    const char* Password;
-    std::int32_t Result;
-    std::initializer_list<const char*> Lines;
-  };
-  const TCase Cases[] = {
-      {"admin", "ZUL123", 9, {T::kLoginOk}},            // inativo null, case ignored
-      {"Maria", "maria2024", 3, {T::kLoginOk}},         // inativo false
-      {"jo\u00e3o", "caf\u00e9", 5, {T::kLoginOk}},     // only a-z raised
-      {"carlos", "carlos1", -2, {T::kLoginOk, T::kNoAccess}},
-      {"pedro", "pedro1", -2, {T::kLoginOk, T::kNoAccess}},  // flag null
-      {"antigo", "antigo1", 0, {T::kLoginWrong}},       // inactive
-      {"estagiario", "estag1", 0, {T::kLoginOk}},       // nivel null
-      {"lucia", "lucia1", 0, {T::kLoginOk}},
-      {"maria", "wrong", 0, {T::kLoginWrong}},
-      {"nobody", "x", 0, {T::kLoginWrong}},
-  };
-  for (const TCase& Case : Cases) {
-    SCOPED_TRACE(Case.User);
+  for (const TLoginOutcome& Case : kDemoLoginOutcomes) {
+    SCOPED_TRACE(std::string(Case.User) + ": " + Case.Why);
     FLog.Lines.clear();
     EXPECT_EQ(Login(Case.User, Case.Password), Case.Result);
     EXPECT_EQ(FLog.Lines, LoginLines(Case.User, Case.Lines));

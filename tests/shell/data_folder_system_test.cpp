@@ -1,7 +1,8 @@
 // Finding the data folder through the machine's own registry and settings-file reading
 // (on Windows the registry and GetPrivateProfileStringW themselves), checked against
 // the portable stand-ins fed the same entry and the same ROTAS.INI: both must give the
-// folder the product expects.
+// folder the product expects. Built for Windows only: elsewhere the system readers are
+// the stand-ins, and the comparison would check nothing.
 
 #include <gtest/gtest.h>
 

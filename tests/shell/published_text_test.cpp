@@ -6,7 +6,6 @@
 #include <atomic>
 #include <thread>
 
-#include "shell/data_folder.h"
 #include "shell/published_text.h"
 
 namespace tavrin {
@@ -33,8 +32,6 @@ TEST(PublishedText, ReadersSeeTheTextBeforeOrAfterASetNeverAMix) {
   EXPECT_EQ(Torn.load(), 0);
   EXPECT_EQ(Text.Get(), B);
 }
-
-TEST(PublishedText, TheDataFolderStartsEmpty) { EXPECT_EQ(PastaDados.Get(), ""); }
 
 }  // namespace
 }  // namespace tavrin

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Asks the X window titled TITLE to close, as a window manager's close button does
-(a WM_DELETE_WINDOW message). Waits up to 10 s for the window to appear.
+(a WM_DELETE_WINDOW message). Waits up to 60 s for the window to appear: a busy
+machine may take long to start the program.
 Usage: close_window.py TITLE (DISPLAY names the X server). Exit 1 when not found."""
 import sys
 import time
@@ -26,9 +27,10 @@ def main():
     screen = display.Display()
     root = screen.screen().root
     target = None
-    for _ in range(100):
+    deadline = time.monotonic() + 60
+    while True:
         target = find(root, title)
-        if target is not None:
+        if target is not None or time.monotonic() > deadline:
             break
         time.sleep(0.1)
     if target is None:

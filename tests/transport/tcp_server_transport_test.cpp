@@ -215,9 +215,13 @@ TEST_F(TcpTransport, ThreadBoundMakesClientsWaitAndReportsTheFixedMessage) {
   auto Second = Connect();
   Second->Send("second\n");
   EXPECT_TRUE(Second->Quiet()) << "served beyond the thread bound";
+  // The accepting thread reports the refusal in its own time.
+  ASSERT_TRUE(Eventually([&] {
+    std::lock_guard Guard(Lock);
+    return !Reports.empty();
+  }));
   {
     std::lock_guard Guard(Lock);
-    ASSERT_FALSE(Reports.empty());
     EXPECT_EQ(Reports.front(), "The maximum number of threads for this scheduler is exceeded.");
   }
   EXPECT_EQ(First->Ask("still served"), "still served");

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <thread>
 
+#include "support/eventually.h"
+
 namespace tavrin::testing {
 
 using namespace std::chrono_literals;
@@ -144,18 +146,5 @@ class TTestClient {
   asio::io_context FIo;
   asio::ip::tcp::socket FSocket;
 };
-
-// Polls Condition until it holds or Patience ran out; returns its last value.
-template <typename TCondition>
-bool Eventually(TCondition Condition, std::chrono::milliseconds Patience = kPatience) {
-  const auto Deadline = std::chrono::steady_clock::now() + Patience;
-  while (!Condition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return Condition();
-    }
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 }  // namespace tavrin::testing

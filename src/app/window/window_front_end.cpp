@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <thread>
 
@@ -65,6 +66,8 @@ int RunWithWindow(const TProgramOptions& Options, int& argc, char** argv) {
                           QString::fromStdString(StartFailureMessage(Error)));
     return shell::kExitCodeStartFailure;
   }
+  // Whoever started the program with port 0 learns here which port the system chose.
+  std::cout << shell::kPortInUseCaption << ServerContainer1->BoundPort() << std::endl;
 
   int ExitCode = 0;
   {

@@ -20,7 +20,7 @@ TDSSession::TDSSession()
       FStartDateTime(std::chrono::system_clock::now()),
       FLastActivity(NowMilliseconds()) {}
 
-std::int64_t TDSSession::NowMilliseconds() noexcept {
+std::int64_t TDSSession::SteadyMilliseconds() noexcept {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -44,6 +44,11 @@ std::vector<std::string> TDSSession::UserRoles() const {
 void TDSSession::SetUserRoles(std::vector<std::string> Value) {
   std::lock_guard Lock(FLock);
   FUserRoles = std::move(Value);
+}
+
+void TDSSession::SetClock(TClock Clock) noexcept {
+  FClock = Clock;
+  FLastActivity.store(NowMilliseconds());
 }
 
 void TDSSession::MarkActivity() noexcept { FLastActivity.store(NowMilliseconds()); }

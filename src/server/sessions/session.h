@@ -59,6 +59,12 @@ class TDSSession {
   void SetUserRoles(std::vector<std::string> Value);
 
   // Inactivity time-out in milliseconds; 0 (the default) never expires.
+  // Milliseconds on a clock that never goes back; the time-out is measured on it.
+  using TClock = std::int64_t (*)() noexcept;
+  // Measures the time-out on Clock instead of the steady clock (a test moves its time by
+  // hand), counting from now. Set before the session is shared.
+  void SetClock(TClock Clock) noexcept;
+
   std::int32_t Duration() const noexcept { return FDuration.load(); }
   void SetDuration(std::int32_t Milliseconds) noexcept { FDuration.store(Milliseconds); }
   // Records activity now, which restarts the inactivity time-out.
@@ -116,7 +122,8 @@ class TDSSession {
     std::unordered_map<std::string, std::any> FObjects;
   };
 
-  static std::int64_t NowMilliseconds() noexcept;
+  static std::int64_t SteadyMilliseconds() noexcept;
+  std::int64_t NowMilliseconds() const noexcept { return FClock(); }
   // Drops the data so that what it holds goes now, not when the last holder lets go.
   void FreeData() noexcept;
   TSessionData& Data() const;  // caller holds FLock; raises when freed
@@ -128,7 +135,8 @@ class TDSSession {
   std::chrono::system_clock::time_point FStartDateTime;
   std::atomic<std::int32_t> FDuration{0};
   mutable std::atomic<TDSSessionStatus> FStatus{TDSSessionStatus::Active};  // sticky Expired
-  std::atomic<std::int64_t> FLastActivity;  // steady-clock milliseconds
+  TClock FClock = &SteadyMilliseconds;
+  std::atomic<std::int64_t> FLastActivity;  // FClock's milliseconds
   std::string FUserName;
   std::string FSessionName;  // written by the manager before publication, then read-only
   std::vector<std::string> FUserRoles;

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QTextBlock>
 
 #include <memory>
@@ -111,16 +113,21 @@ TEST(MemoLogSink, NewLineIsScrolledIntoViewEvenAfterTheOperatorScrolledUp) {
 }
 
 TEST(MemoLogSink, LineArrivingAfterTheBoxIsGoneIsDropped) {
+  // The text lives in a document of the test's own, so it can be read after the box went.
+  QTextDocument Document;
+  Document.setDocumentLayout(new QPlainTextDocumentLayout(&Document));
   auto Memo = std::make_unique<QPlainTextEdit>();
+  Memo->setDocument(&Document);
   TMemoLogSink Sink(*Memo);
   Sink.AddLine("first");
   QCoreApplication::processEvents();
-  ASSERT_EQ(Memo->toPlainText(), QStringLiteral("first"));
+  ASSERT_EQ(Document.toPlainText(), QStringLiteral("first"));
   Sink.AddLine("second");
   Memo.reset();
   QCoreApplication::processEvents();  // must not touch the destroyed box
   Sink.AddLine("third");
   QCoreApplication::processEvents();
+  EXPECT_EQ(Document.toPlainText(), QStringLiteral("first"));
 }
 
 TEST(MemoLogSink, LinesWaitingWhenTheSinkGoesAreDropped) {

@@ -69,10 +69,6 @@ TEST_F(DSSessionManagerTest, CreatedSessionIsNamedRegisteredAndAnnounced) {
   EXPECT_EQ(Manager.GetSessionCount(), 1u);
 }
 
-TEST_F(DSSessionManagerTest, InstanceIsOnePerProcess) {
-  EXPECT_EQ(&TDSSessionManager::Instance(), &TDSSessionManager::Instance());
-}
-
 // Close tells the listeners while the session is still Active; terminate marks it
 // Closed first. Both end with the session Closed, unregistered and its data freed.
 TEST_F(DSSessionManagerTest, CloseAndTerminateOrders) {

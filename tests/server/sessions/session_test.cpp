@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <atomic>
+#include <cstdint>
+#include <memory>
 
 #include "vocabulary/dbx_error.h"
 #include "server/sessions/session_manager.h"
@@ -80,13 +81,25 @@ TEST(DSSessionData, ClosedSessionRefusesDataAndReleasesObjects) {
   }
 }
 
+// A clock the session tests move by hand, in milliseconds.
+std::atomic<std::int64_t> SessionTestTime{0};
+std::int64_t SessionTestClock() noexcept { return SessionTestTime.load(); }
+
+std::shared_ptr<TDSSession> NewTimedSession() {
+  auto Session = NewTcpSession();
+  Session->SetClock(&SessionTestClock);
+  return Session;
+}
+
 TEST(DSSessionStatus, ExpiresOnlyWithPositiveDurationAndStaysExpired) {
-  const auto NoExpiry = NewTcpSession();
-  const auto Long = NewTcpSession();
+  const auto NoExpiry = NewTimedSession();
+  const auto Long = NewTimedSession();
   Long->SetDuration(3'600'000);
-  const auto Short = NewTcpSession();
-  Short->SetDuration(1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto Short = NewTimedSession();
+  Short->SetDuration(10);
+  SessionTestTime += 10;
+  EXPECT_EQ(Short->GetStatus(), TDSSessionStatus::Active) << "expired at its time-out, not after it";
+  SessionTestTime += 1;
 
   EXPECT_EQ(NoExpiry->GetStatus(), TDSSessionStatus::Active);
   EXPECT_EQ(Long->GetStatus(), TDSSessionStatus::Active);
@@ -102,13 +115,16 @@ TEST(DSSessionStatus, ExpiresOnlyWithPositiveDurationAndStaysExpired) {
 }
 
 TEST(DSSessionStatus, ActivityRestartsTheTimeOut) {
-  const auto Session = NewTcpSession();
+  const auto Session = NewTimedSession();
   Session->SetDuration(1000);
   for (int i = 0; i < 3; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    SessionTestTime += 900;
     Session->MarkActivity();
   }
+  SessionTestTime += 1000;
   EXPECT_TRUE(Session->IsValid()) << "regular activity did not keep a 1 s time-out from expiring";
+  SessionTestTime += 1;
+  EXPECT_FALSE(Session->IsValid()) << "a second without activity past the last one did not expire";
 }
 
 TEST(DSSessionAuth, WithoutManagerAcceptsEverythingAndTakesTheUserFromTheProperty) {
