@@ -25,6 +25,10 @@ using namespace tavrin::testing;
 
 class TcpTransport : public ::testing::Test {
  protected:
+  // "quit" ends a connection at once here; the grace period after a disconnect has a
+  // test of its own (transport_abuse_test.cpp).
+  TcpTransport() { Transport.SetDisconnectGrace(0); }
+
   void StartEphemeral() {
     Transport.SetPort(0);
     Transport.Start();
