@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_demo_folder.h"
 #include "counting_channel.h"
 #include "client/connection.h"
 #include "interleaved_ratio.h"
@@ -47,33 +48,16 @@ constexpr std::int32_t kMariasLevel = 3;
 constexpr int kConcurrentClients = 50;
 constexpr int kCallsPerClient = 40;
 
-// The log lines go nowhere: the benchmark measures the server, not a terminal.
-class TDiscardingLog : public IActivityLogWriter {
- public:
-  void Append(std::string_view) noexcept override {}
-};
-
 // A demo data folder of its own, removed afterwards; without the user table's
 // protection when asked.
-class TDemoFolder {
+class TDemoFolder : public TBenchDemoFolder {
  public:
-  explicit TDemoFolder(bool Protected = true)
-      : FPath(std::filesystem::temp_directory_path() / ("tavrin-login-bench-" + std::to_string(std::random_device{}()))) {
-    CreateDemoData(FPath.string());
+  explicit TDemoFolder(bool Protected = true) : TBenchDemoFolder("tavrin-login-bench-") {
     if (!Protected) {
       TSqliteConnection Connection(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
       UnprotectTable(Connection, "tabuser");
     }
   }
-  ~TDemoFolder() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
-  }
-  std::string Path() const { return FPath.string(); }
-  std::string DatabaseFile() const { return (FPath / TDatabaseFiles::kDatabaseFileName).string(); }
-
- private:
-  std::filesystem::path FPath;
 };
 
 // The product's server on the demo folder, on an ephemeral port.

@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_demo_folder.h"
 #include "client/connection.h"
 #include "client/provider_client.h"
 #include "counting_channel.h"
@@ -57,19 +58,11 @@ constexpr char16_t kListProvider[] = u"dsEst1";
 // How long the server process may take to listen.
 constexpr auto kListServerStart = std::chrono::seconds(20);
 
-class TListDiscardingLog : public IActivityLogWriter {
- public:
-  void Append(std::string_view) noexcept override {}
-};
-
 // A demo data folder whose product table holds kListProducts active products, made once
 // for the run and removed at its end.
-class TListFolder {
+class TListFolder : public TBenchDemoFolder {
  public:
-  TListFolder()
-      : FPath(std::filesystem::temp_directory_path() /
-              ("tavrin-list-bench-" + std::to_string(std::random_device{}()))) {
-    CreateDemoData(FPath.string());
+  TListFolder() : TBenchDemoFolder("tavrin-list-bench-") {
     TSqliteConnection Connection(DatabaseFile(), TSqliteConnection::TOpenMode::ExistingFile);
     Connection.Execute(
         "delete from tabest1;"
@@ -81,15 +74,6 @@ class TListFolder {
         " round((i % 5000) / 7.0, 2), round((i % 5000) / 5.0, 2), (i % 300) / 4.0,"
         " case when i % 2 = 0 then null else 0 end from n");
   }
-  ~TListFolder() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
-  }
-  std::string Path() const { return FPath.string(); }
-  std::string DatabaseFile() const { return (FPath / TDatabaseFiles::kDatabaseFileName).string(); }
-
- private:
-  std::filesystem::path FPath;
 };
 
 const TListFolder& ListFolder() {
@@ -98,7 +82,7 @@ const TListFolder& ListFolder() {
 }
 
 struct TListServer {
-  TListDiscardingLog Log;
+  TDiscardingLog Log;
   TSession DatabaseSession;
   const std::string DataFolder = ListFolder().Path();
   TServerMethodsServices Services{Log, [this] { return DataFolder; }, DatabaseSession,
