@@ -158,13 +158,21 @@ void TQuery::Next() {
     FBof = false;
     return;
   }
-  std::vector<TFieldValue> Row;
-  if (!FetchRow(Row)) {
-    FEof = true;
-    return;
+  // Reading forward: the rows behind are not kept. With one row kept, the next is read
+  // over it (a row that is not read leaves it as it is).
+  if (FValues.size() == static_cast<std::size_t>(FieldCount())) {
+    if (!FetchRow(FValues)) {
+      FEof = true;
+      return;
+    }
+  } else {
+    std::vector<TFieldValue> Row;
+    if (!FetchRow(Row)) {
+      FEof = true;
+      return;
+    }
+    FValues = std::move(Row);
   }
-  // Reading forward: the rows behind are not kept.
-  FValues = std::move(Row);
   FFirstKept = ++FRecord;
   FBof = false;
 }

@@ -165,4 +165,30 @@ TFieldValue TSqliteStatement::ColumnValue(int Column) const {
   }
 }
 
+void TSqliteStatement::ReadColumnInto(int Column, TFieldValue& Value) const {
+  switch (sqlite3_column_type(FHandle, Column)) {
+    case SQLITE_TEXT: {
+      const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(FHandle, Column));
+      const auto Size = Text ? static_cast<std::size_t>(sqlite3_column_bytes(FHandle, Column)) : 0;
+      if (auto* Kept = std::get_if<std::string>(&Value)) {
+        Kept->assign(Text ? Text : "", Size);
+      } else {
+        Value.emplace<std::string>(Text ? Text : "", Size);
+      }
+      return;
+    }
+    case SQLITE_BLOB: {
+      const auto* Bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(FHandle, Column));
+      const auto Size = Bytes ? static_cast<std::size_t>(sqlite3_column_bytes(FHandle, Column)) : 0;
+      if (auto* Kept = std::get_if<TFieldBytes>(&Value)) {
+        Kept->assign(Bytes, Bytes + Size);
+      } else {
+        Value.emplace<TFieldBytes>(Bytes, Bytes + Size);
+      }
+      return;
+    }
+    default: Value = ColumnValue(Column);
+  }
+}
+
 }  // namespace tavrin

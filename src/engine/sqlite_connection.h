@@ -111,6 +111,9 @@ class TSqliteStatement {
   // The current row's value: null, a whole number, a floating-point number, text
   // (UTF-8, every byte kept) or bytes, as SQLite stores it.
   TFieldValue ColumnValue(int Column) const;
+  // The same value written over Value, reusing the text or bytes Value already holds, so
+  // reading row after row into one row allocates only when a value outgrows its place.
+  void ReadColumnInto(int Column, TFieldValue& Value) const;
 
  private:
   sqlite3* FConnection = nullptr;

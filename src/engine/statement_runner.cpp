@@ -290,7 +290,7 @@ bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
   }
   Row.resize(FColumns.size());
   for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
-    Row[Column] = FStatement->ColumnValue(static_cast<int>(Column));
+    FStatement->ReadColumnInto(static_cast<int>(Column), Row[Column]);
   }
   return true;
 }
