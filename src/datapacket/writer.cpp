@@ -155,10 +155,10 @@ std::uint16_t TDSWriter::StartRows() {
 std::uint16_t TDSWriter::Grow(std::size_t Bytes) {
   const std::size_t Used = TPacketHeader::Size + FMetadataBytes + FRows.size();
   if (Bytes > TPacketLimits::kMaxPacketBytes - Used) return S::PacketTooLarge;
-  // The rows grow by a quarter at a time rather than doubling: a large packet then holds
-  // little spare room while it is built and while TakePacket copies it out.
+  // The rows double: each growth copies what is there, and growing by less copied a
+  // large packet several times over. Room reserved and not yet written is not resident.
   if (FRows.size() + Bytes > FRows.capacity()) {
-    FRows.reserve(std::max(FRows.size() + Bytes, FRows.size() + FRows.size() / 4 + kMinRowsGrowth));
+    FRows.reserve(std::max(FRows.size() + Bytes, 2 * FRows.size() + kMinRowsGrowth));
   }
   return S::Ok;
 }

@@ -166,10 +166,20 @@ TFieldValue TSqliteStatement::ColumnValue(int Column) const {
 }
 
 void TSqliteStatement::ReadColumnInto(int Column, TFieldValue& Value) const {
-  switch (sqlite3_column_type(FHandle, Column)) {
+  // One look-up of the column, then its value's accessors: each column accessor would
+  // look the column up again. The connection has no mutex of its own (one thread uses it
+  // at a time), so the value may be read this way; it is copied before the statement moves.
+  sqlite3_value* Cell = sqlite3_column_value(FHandle, Column);
+  switch (sqlite3_value_type(Cell)) {
+    case SQLITE_INTEGER:
+      Value = std::int64_t{sqlite3_value_int64(Cell)};
+      return;
+    case SQLITE_FLOAT:
+      Value = sqlite3_value_double(Cell);
+      return;
     case SQLITE_TEXT: {
-      const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(FHandle, Column));
-      const auto Size = Text ? static_cast<std::size_t>(sqlite3_column_bytes(FHandle, Column)) : 0;
+      const auto* Text = reinterpret_cast<const char*>(sqlite3_value_text(Cell));
+      const auto Size = Text ? static_cast<std::size_t>(sqlite3_value_bytes(Cell)) : 0;
       if (auto* Kept = std::get_if<std::string>(&Value)) {
         Kept->assign(Text ? Text : "", Size);
       } else {
@@ -178,8 +188,8 @@ void TSqliteStatement::ReadColumnInto(int Column, TFieldValue& Value) const {
       return;
     }
     case SQLITE_BLOB: {
-      const auto* Bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(FHandle, Column));
-      const auto Size = Bytes ? static_cast<std::size_t>(sqlite3_column_bytes(FHandle, Column)) : 0;
+      const auto* Bytes = static_cast<const std::uint8_t*>(sqlite3_value_blob(Cell));
+      const auto Size = Bytes ? static_cast<std::size_t>(sqlite3_value_bytes(Cell)) : 0;
       if (auto* Kept = std::get_if<TFieldBytes>(&Value)) {
         Kept->assign(Bytes, Bytes + Size);
       } else {
@@ -187,7 +197,8 @@ void TSqliteStatement::ReadColumnInto(int Column, TFieldValue& Value) const {
       }
       return;
     }
-    default: Value = ColumnValue(Column);
+    default:
+      Value = std::monostate{};
   }
 }
 
