@@ -318,9 +318,26 @@ void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDem
     CheckPut(Writer, Writer.PutValue(TPutValue::Value, TPutValue::BlobOnDemandLength, SizeBytes));
     return;
   }
-  if (Field.IsNull()) {
+  const TFieldValue& Stored = Field.Value();
+  if (std::holds_alternative<std::monostate>(Stored)) {
     CheckPut(Writer, Writer.PutValue(TPutValue::Null, 0, nullptr));
     return;
+  }
+  // The cells a list is mostly made of, straight from the value already looked up.
+  if (Info.PutProc == TPutKind::Fixed) {
+    const auto* Number = std::get_if<double>(&Stored);
+    if (Number != nullptr && (Info.DataType == FT::ftFloat || Info.DataType == FT::ftCurrency)) {
+      const TFixedValue Value = FloatValue(*Number);
+      PutBytes(Writer, Value.Data(), Value.Size());
+      return;
+    }
+    const auto* Whole = std::get_if<std::int64_t>(&Stored);
+    if (Whole != nullptr && (Info.DataType == FT::ftInteger || Info.DataType == FT::ftAutoInc) &&
+        *Whole >= INT32_MIN && *Whole <= INT32_MAX) {
+      const TFixedValue Value = IntegerValue(*Whole, static_cast<std::uint32_t>(Info.Size));
+      PutBytes(Writer, Value.Data(), Value.Size());
+      return;
+    }
   }
   switch (Info.PutProc) {
     case TPutKind::String: {
