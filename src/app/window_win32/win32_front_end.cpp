@@ -60,6 +60,8 @@ int RunMessageLoop() {
 }  // namespace
 
 int RunWithWin32Window(const TProgramOptions& Options) {
+  // As the manifest says too: the window is scaled by the program, from the system's dpi.
+  SetProcessDPIAware();
   TServerProcess Process;
   TWin32OperatorDialogs Dialogs;
   TSystemStartUpWork Work(Options, Process.Log(), Dialogs);
