@@ -19,8 +19,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
+sys.dont_write_bytecode = True  # no cache files in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import windows_cli_login  # noqa: E402
 
