@@ -11,4 +11,21 @@ bool StandardInputIsTerminal() noexcept;
 // when DISPLAY or WAYLAND_DISPLAY names a display.
 bool DisplayAvailable() noexcept;
 
+// Whether the program's standard output goes to a file or a pipe (not a terminal, and
+// not nowhere as a program started from the desktop has it).
+bool StandardOutputRedirected() noexcept;
+
+// A desktop program on Windows starts without a console: this attaches it to the
+// console of the program that started it, if that has one, and points the standard
+// streams that lead nowhere at it (redirected ones stay as they are); Ctrl+C in that
+// console then reaches the program's stop request. Elsewhere it does nothing. Call it
+// first thing in main.
+void UseParentConsole() noexcept;
+
+// The program without a window stops on Ctrl+C in its console, so on Windows it must
+// have one: the console of the program that started it, or else a hidden console of
+// its own (whoever started it can still raise Ctrl+C there). Redirected streams keep
+// their targets. Elsewhere it does nothing.
+void HoldConsole() noexcept;
+
 }  // namespace tavrin::platform

@@ -1,5 +1,6 @@
 // The server program `tavrin`: with its window where a display is there, without one
-// when asked (--headless) or when there is none.
+// when asked (--headless) or when there is none. On Windows it is a desktop program
+// with the system's own window.
 
 #include <iostream>
 
@@ -10,8 +11,14 @@
 #ifdef TAVRIN_WITH_WINDOW
 #include "app/window/window_front_end.h"
 #endif
+#ifdef TAVRIN_WITH_WIN32_WINDOW
+#include "app/window_win32/win32_front_end.h"
+#endif
 
 int main(int argc, char** argv) {
+  // A desktop program on Windows: the output of --help, --version and --headless goes
+  // to the console it was started from.
+  tavrin::platform::UseParentConsole();
   // Before any thread exists, so that none of them is interrupted by Ctrl+C.
   tavrin::platform::HoldStopRequests();
   const tavrin::TParsedCommandLine Parsed = tavrin::ParseProgramOptions(argc, argv, std::cout, std::cerr);
@@ -20,6 +27,10 @@ int main(int argc, char** argv) {
   if (!Parsed.Options->Headless && tavrin::platform::DisplayAvailable()) {
     return tavrin::RunWithWindow(*Parsed.Options, argc, argv);
   }
+#endif
+#ifdef TAVRIN_WITH_WIN32_WINDOW
+  if (!Parsed.Options->Headless) return tavrin::RunWithWin32Window(*Parsed.Options);
+  tavrin::platform::HoldConsole();
 #endif
   return tavrin::RunHeadless(*Parsed.Options);
 }

@@ -24,27 +24,10 @@
 namespace tavrin {
 namespace {
 
-// Bounds (left, top, width, height) and font heights in pixels at kDesignDpi.
-constexpr QSize kClientSize{568, 447};
-constexpr QRect kLabel1Bounds{16, 18, 353, 25};
-constexpr QRect kLabelIPBounds{16, 60, 536, 21};
-constexpr QRect kLabelIPInternetBounds{16, 86, 536, 21};
-constexpr QRect kLabel3Bounds{16, 125, 331, 16};
-constexpr QRect kLabel2Bounds{16, 143, 327, 16};
-constexpr QRect kLabel4Bounds{16, 180, 155, 16};
-constexpr QRect kMemoLogBounds{16, 202, 536, 216};
-constexpr int kStatusBarHeight = 19;    // docked at the bottom, across the whole width
-constexpr int kWindowFontPixels = 13;   // the window's font, kept by the other controls
-constexpr int kTitleFontPixels = 20;    // Label1
-constexpr int kAddressFontPixels = 17;  // LabelIP, LabelIPInternet
-
-constexpr std::string_view kFontFamily = "Tahoma";
 // Faces of about Tahoma's width, for desktops without it (Qt takes the first present).
 constexpr std::string_view kFontStandIns[] = {"DejaVu Sans Condensed", "DejaVu Sans"};
 
-const QColor kNavy{0, 0, 128};
-const QColor kLinkHoverColour{0, 0, 255};
-const QColor kLinkColour{0, 0, 0};  // after the pointer left: black, whatever the desktop's text colour
+QColor ToQColor(const form::TRgb& Colour) { return {Colour.Red, Colour.Green, Colour.Blue}; }
 
 QString ToQString(std::string_view Text) {
   return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -55,7 +38,7 @@ void RegisterFontStandIns() {
   std::call_once(Once, [] {
     QStringList StandIns;
     for (std::string_view Face : kFontStandIns) StandIns << ToQString(Face);
-    QFont::insertSubstitutions(ToQString(kFontFamily), StandIns);
+    QFont::insertSubstitutions(ToQString(form::kFontFace), StandIns);
   });
 }
 
@@ -92,100 +75,85 @@ TfrmInicial::TfrmInicial(IStartUpWork& Work, std::function<void(int)> OnEndProgr
   QPalette Palette = palette();
   Palette.setColor(QPalette::Window, Palette.color(QPalette::Button));
   setPalette(Palette);
-  QFont Font(ToQString(kFontFamily));
-  Font.setPixelSize(Scale(kWindowFontPixels));
+  QFont Font(ToQString(form::kFontFace));
+  Font.setPixelSize(Scale(form::kWindowFontPixels));
   setFont(Font);
-  FDesignClient = QSize(Scale(kClientSize.width()), Scale(kClientSize.height()));
+  FDesignClient = QSize(Scale(form::kClientWidth), Scale(form::kClientHeight));
   resize(FDesignClient);
   CreateControls();
 }
 
-int TfrmInicial::Scale(int Design) const {
-  // To the nearest pixel; every designed value is positive.
-  return (Design * FDpi + kDesignDpi / 2) / kDesignDpi;
-}
+int TfrmInicial::Scale(int Design) const { return form::ScaleToDpi(Design, FDpi); }
 
-void TfrmInicial::CreateControls() {
-  const auto Scaled = [this](const QRect& Design) {
-    return QRect(Scale(Design.left()), Scale(Design.top()), Scale(Design.width()),
-                 Scale(Design.height()));
-  };
-  const auto WithFont = [this](QLabel& Label, int Pixels) {
-    QFont Font = Label.font();
-    Font.setPixelSize(Scale(Pixels));
-    Label.setFont(Font);
-  };
-  // A label of a fixed size whose text wraps inside it.
-  const auto FixedLabel = [&](QLabel& Label, const QRect& Bounds) {
-    Label.setWordWrap(true);
-    Label.setGeometry(Bounds);
-  };
-  // A label sized to its text: the designed size is that of the text in the designed
-  // face, so a wider stand-in face widens it rather than cutting the text.
-  const auto SizedLabel = [](QLabel& Label, const QRect& Bounds) {
-    const QSize Text = Label.fontMetrics().size(Qt::TextSingleLine, Label.text());
-    Label.setGeometry(QRect(Bounds.topLeft(), Bounds.size().expandedTo(Text)));
-  };
-  const std::pair<QWidget*, const char*> Names[] = {
+QWidget* TfrmInicial::ControlOf(std::string_view Name) const {
+  const std::pair<QWidget*, std::string_view> Members[] = {
       {Label1, "Label1"}, {LabelIP, "LabelIP"}, {LabelIPInternet, "LabelIPInternet"},
       {Label3, "Label3"}, {Label2, "Label2"},   {Label4, "Label4"},
       {MemoLog, "MemoLog"}, {StatusBar1, "StatusBar1"},
   };
-  for (const auto& [Widget, Name] : Names) Widget->setObjectName(QString::fromLatin1(Name));
-  for (QLabel* Label : {Label1, LabelIP, LabelIPInternet, Label3, Label2, Label4}) {
-    Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  for (const auto& [Widget, MemberName] : Members) {
+    if (MemberName == Name) return Widget;
   }
+  return nullptr;
+}
 
-  Label1->setText(ToQString(shell::kKeepRunningText));
-  WithFont(*Label1, kTitleFontPixels);
-  SetTextColour(*Label1, kNavy);
-  FixedLabel(*Label1, Scaled(kLabel1Bounds));
-
-  FLabelIPBounds = Scaled(kLabelIPBounds);
-  LabelIP->setText(ToQString(shell::kLanAddressCaption));
-  WithFont(*LabelIP, kAddressFontPixels);
-  FixedLabel(*LabelIP, FLabelIPBounds);
-
-  FLabelIPInternetBounds = Scaled(kLabelIPInternetBounds);
-  LabelIPInternet->setText(ToQString(shell::kInternetAddressCaption));
-  WithFont(*LabelIPInternet, kAddressFontPixels);
-  FixedLabel(*LabelIPInternet, FLabelIPInternetBounds);
-
-  Label3->setText(ToQString(shell::kPortToOpenText));
-  SizedLabel(*Label3, Scaled(kLabel3Bounds));
-
-  Label2->setText(ToQString(shell::kPortCheckLinkText));
+void TfrmInicial::CreateControls() {
+  for (std::size_t Index = 0; Index < form::kControls.size(); ++Index) {
+    const form::TControl& Design = form::kControls[Index];
+    QWidget* Widget = ControlOf(Design.Name);
+    Widget->setObjectName(ToQString(Design.Name));
+    const form::TBounds Scaled = form::ScaleToDpi(Design.Bounds, FDpi);
+    QRect Bounds(Scaled.Left, Scaled.Top, Scaled.Width, Scaled.Height);
+    if (Design.FontPixels != form::kWindowFontPixels) {
+      QFont Font = Widget->font();
+      Font.setPixelSize(Scale(Design.FontPixels));
+      Widget->setFont(Font);
+    }
+    if (Design.Colour == form::TTextColour::Navy) SetTextColour(*Widget, ToQColor(form::kNavy));
+    switch (Design.Kind) {
+      case form::TControlKind::FixedLabel:
+      case form::TControlKind::SizedLabel: {
+        auto* Label = static_cast<QLabel*>(Widget);
+        Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        Label->setText(ToQString(Design.Text));
+        if (Design.Kind == form::TControlKind::FixedLabel) {
+          Label->setWordWrap(true);
+        } else {
+          // The designed size is that of the text in the designed face, so a wider
+          // stand-in face widens it rather than cutting the text.
+          Bounds.setSize(Bounds.size().expandedTo(Label->fontMetrics().size(Qt::TextSingleLine, Label->text())));
+        }
+        break;
+      }
+      case form::TControlKind::LogBox:
+        MemoLog->setReadOnly(true);
+        MemoLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // The only control that takes the focus, so the first in the tab order.
+        MemoLog->setFocusPolicy(Qt::StrongFocus);
+        break;
+      case form::TControlKind::StatusBar:
+        // Docked at the bottom across the client area: its top follows the client's height.
+        Bounds = QRect(0, FDesignClient.height() - Bounds.height(), FDesignClient.width(), Bounds.height());
+        break;
+    }
+    FControlBounds[Index] = Bounds;
+    Widget->setGeometry(Bounds);
+  }
   Label2->setCursor(Qt::PointingHandCursor);
   Label2->installEventFilter(this);
-  SizedLabel(*Label2, Scaled(kLabel2Bounds));
-
-  Label4->setText(ToQString(shell::kLogBoxCaption));
-  SizedLabel(*Label4, Scaled(kLabel4Bounds));
-
-  FMemoLogBounds = Scaled(kMemoLogBounds);
-  MemoLog->setReadOnly(true);
-  MemoLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  // The only control that takes the focus, so the first in the tab order.
-  MemoLog->setFocusPolicy(Qt::StrongFocus);
-  MemoLog->setGeometry(FMemoLogBounds);
-
-  FStatusBarHeight = Scale(kStatusBarHeight);
   ApplyAnchors();
 }
 
 void TfrmInicial::ApplyAnchors() {
-  const int Wider = width() - FDesignClient.width();
-  const int Taller = height() - FDesignClient.height();
-  const auto Grown = [](const QRect& Bounds, int Width, int Height) {
-    return QRect(Bounds.left(), Bounds.top(), std::max(0, Bounds.width() + Width),
-                 std::max(0, Bounds.height() + Height));
-  };
-  LabelIP->setGeometry(Grown(FLabelIPBounds, Wider, 0));
-  LabelIPInternet->setGeometry(Grown(FLabelIPInternetBounds, Wider, 0));
-  MemoLog->setGeometry(Grown(FMemoLogBounds, Wider, Taller));
-  StatusBar1->setGeometry(0, height() - FStatusBarHeight, width(), FStatusBarHeight);
+  for (std::size_t Index = 0; Index < form::kControls.size(); ++Index) {
+    const QRect& Placed = FControlBounds[Index];
+    const form::TBounds Bounds =
+        form::Anchored(form::kControls[Index], {Placed.left(), Placed.top(), Placed.width(), Placed.height()},
+                       FDesignClient.width(), FDesignClient.height(), width(), height());
+    ControlOf(form::kControls[Index].Name)->setGeometry(Bounds.Left, Bounds.Top, Bounds.Width, Bounds.Height);
+  }
 }
 
 void TfrmInicial::resizeEvent(QResizeEvent* Event) {
@@ -256,19 +224,20 @@ void TfrmInicial::FormActivate() {
 
 void TfrmInicial::Label2Click() { FWork.OpenPortCheckPage(); }
 
-void TfrmInicial::Label2MouseEnter() {
-  SetTextColour(*Label2, kLinkHoverColour);
-  QFont Font = Label2->font();
-  Font.setUnderline(true);
-  Label2->setFont(Font);
+namespace {
+
+void ShowLinkLook(QLabel& Link, const form::TLinkLook& Look) {
+  SetTextColour(Link, ToQColor(Look.Colour));
+  QFont Font = Link.font();
+  Font.setUnderline(Look.Underlined);
+  Link.setFont(Font);
 }
 
-void TfrmInicial::Label2MouseLeave() {
-  SetTextColour(*Label2, kLinkColour);
-  QFont Font = Label2->font();
-  Font.setUnderline(false);
-  Label2->setFont(Font);
-}
+}  // namespace
+
+void TfrmInicial::Label2MouseEnter() { ShowLinkLook(*Label2, form::kLinkHover); }
+
+void TfrmInicial::Label2MouseLeave() { ShowLinkLook(*Label2, form::kLinkLeft); }
 
 void TfrmInicial::RunReportingFailure(const std::function<void()>& Step) {
   try {

@@ -5,7 +5,8 @@
 // layer: its first activation runs the start-up work through IStartUpWork, and the log
 // box is filled by a TMemoLogSink (memo_log_sink.h).
 //
-// Bounds and font heights are designed at kDesignDpi and scaled to the screen's
+// Built from the form's table (shell/main_form.h). Bounds and font heights are designed
+// at kDesignDpi and scaled to the screen's
 // resolution when the window is created. The address labels and the log box follow the
 // window's width (the log box its height too); the status bar stays docked at the
 // bottom; the other labels keep their place.
@@ -14,9 +15,12 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <string>
+#include <string_view>
 
+#include "shell/main_form.h"
 #include "shell/start_up_work.h"
 
 class QEvent;
@@ -29,7 +33,7 @@ class QStatusBar;
 namespace tavrin {
 
 // The resolution, in pixels per inch, the window's bounds and font heights are given at.
-inline constexpr int kDesignDpi = 120;
+inline constexpr int kDesignDpi = form::kDesignDpi;
 
 // The primary screen's logical resolution in pixels per inch (kDesignDpi when there is
 // no screen). Needs the application object.
@@ -84,6 +88,7 @@ class TfrmInicial final : public QWidget {
  private:
   int Scale(int Design) const;
   void CreateControls();
+  QWidget* ControlOf(std::string_view Name) const;
   void ApplyAnchors();
   // Runs Step; a failure escaping it goes to OnError (nothing may leave a Qt handler).
   void RunReportingFailure(const std::function<void()>& Step);
@@ -94,12 +99,9 @@ class TfrmInicial final : public QWidget {
   const int FDpi;
   bool FActivated = false;  // FormActivate has begun: activations do nothing more
   bool FPlaced = false;     // the first show has centred the window on its screen
-  // The scaled client size and the scaled bounds of the controls that follow it.
+  // The scaled client size, and each control's bounds in it (in the form's order).
   QSize FDesignClient;
-  QRect FLabelIPBounds;
-  QRect FLabelIPInternetBounds;
-  QRect FMemoLogBounds;
-  int FStatusBarHeight = 0;
+  std::array<QRect, form::kControls.size()> FControlBounds;
 };
 
 }  // namespace tavrin

@@ -125,60 +125,53 @@ TEST(MainWindow, ShowsItsFixedTextsAndStartsWithEmptyLogAndStatus) {
   }
 }
 
-TEST(MainWindow, BoundsAndFontHeightsAreScaledFromTheDesignResolution) {
-  struct TControl {
-    const char* Name;
-    QRect At120;
-    QRect At96;
-    int FontAt120;
-    int FontAt96;
-    bool SizedToText;  // a wider stand-in face may widen it, never narrow it
-  };
-  const TControl Controls[] = {
-      {"Label1", {16, 18, 353, 25}, {13, 14, 282, 20}, 20, 16, false},
-      {"LabelIP", {16, 60, 536, 21}, {13, 48, 429, 17}, 17, 14, false},
-      {"LabelIPInternet", {16, 86, 536, 21}, {13, 69, 429, 17}, 17, 14, false},
-      {"Label3", {16, 125, 331, 16}, {13, 100, 265, 13}, 13, 10, true},
-      {"Label2", {16, 143, 327, 16}, {13, 114, 262, 13}, 13, 10, true},
-      {"Label4", {16, 180, 155, 16}, {13, 144, 124, 13}, 13, 10, true},
-      {"MemoLog", {16, 202, 536, 216}, {13, 162, 429, 173}, 13, 10, false},
-      // Docked at the bottom: its top is the client height less its own.
-      {"StatusBar1", {0, 428, 568, 19}, {0, 343, 454, 15}, 13, 10, false},
-  };
+TEST(MainWindow, FollowsTheFormTableAtTwoResolutions) {
+  // Every control of the form's table, with its text, scaled bounds, font and colour.
   for (const int Dpi : {120, 96}) {
     SCOPED_TRACE(Dpi);
     TWindowUnderTest Ui(Dpi);
     TfrmInicial& W = Ui.Window;
+    const QSize Client(form::ScaleToDpi(form::kClientWidth, Dpi), form::ScaleToDpi(form::kClientHeight, Dpi));
     EXPECT_EQ(W.size(), Dpi == 120 ? QSize(568, 447) : QSize(454, 358));
+    EXPECT_EQ(W.size(), Client);
     EXPECT_EQ(W.font().family(), QStringLiteral("Tahoma"));
-    for (const auto& Expected : Controls) {
-      QWidget* Widget = Control(W, Expected.Name);
+    EXPECT_EQ(W.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size(),
+              static_cast<qsizetype>(form::kControls.size()));
+    for (const form::TControl& Design : form::kControls) {
+      const std::string Name(Design.Name);
+      QWidget* Widget = Control(W, Name.c_str());
       ASSERT_NE(Widget, nullptr);
-      QRect Bounds = Dpi == 120 ? Expected.At120 : Expected.At96;
-      if (Expected.SizedToText) {
-        const auto* Label = static_cast<QLabel*>(Widget);
-        Bounds.setSize(Bounds.size().expandedTo(
-            Label->fontMetrics().size(Qt::TextSingleLine, Label->text())));
+      const form::TBounds Scaled = form::ScaleToDpi(Design.Bounds, Dpi);
+      QRect Bounds(Scaled.Left, Scaled.Top, Scaled.Width, Scaled.Height);
+      if (const auto* Label = qobject_cast<QLabel*>(Widget)) {
+        EXPECT_EQ(Label->text(), QString::fromUtf8(Design.Text.data(), static_cast<qsizetype>(Design.Text.size())))
+            << Name;
+        EXPECT_EQ(Label->wordWrap(), Design.Kind == form::TControlKind::FixedLabel) << Name;
+        // A wider stand-in face may widen a label sized to its text, never narrow it.
+        if (Design.Kind == form::TControlKind::SizedLabel) {
+          Bounds.setSize(Bounds.size().expandedTo(Label->fontMetrics().size(Qt::TextSingleLine, Label->text())));
+        }
       }
-      EXPECT_EQ(Widget->geometry(), Bounds) << Expected.Name;
-      EXPECT_EQ(Widget->font().pixelSize(), Dpi == 120 ? Expected.FontAt120 : Expected.FontAt96)
-          << Expected.Name;
-      EXPECT_EQ(Widget->font().family(), QStringLiteral("Tahoma")) << Expected.Name;
+      // Docked at the bottom: its top is the client height less its own.
+      if (Design.Kind == form::TControlKind::StatusBar) {
+        Bounds = QRect(0, Client.height() - Bounds.height(), Client.width(), Bounds.height());
+      }
+      EXPECT_EQ(Widget->geometry(), Bounds) << Name;
+      EXPECT_EQ(Widget->font().pixelSize(), form::ScaleToDpi(Design.FontPixels, Dpi)) << Name;
+      EXPECT_EQ(Widget->font().family(), QStringLiteral("Tahoma")) << Name;
+      const QColor Colour = Design.Colour == form::TTextColour::Navy
+                                ? QColor(form::kNavy.Red, form::kNavy.Green, form::kNavy.Blue)
+                                : W.palette().color(QPalette::WindowText);
+      EXPECT_EQ(Widget->palette().color(QPalette::WindowText), Colour) << Name;
     }
   }
 }
 
-TEST(MainWindow, ColoursCursorAndTheLogBoxKind) {
+TEST(MainWindow, BackgroundCursorAndTheLogBoxKind) {
   TWindowUnderTest Ui;
   TfrmInicial& W = Ui.Window;
-  const QColor WindowText = W.palette().color(QPalette::WindowText);
   EXPECT_EQ(W.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
-  EXPECT_EQ(W.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
-  for (QLabel* Label : {W.LabelIP, W.LabelIPInternet, W.Label3, W.Label2, W.Label4}) {
-    const std::string Name = Label->objectName().toStdString();
-    EXPECT_EQ(Label->palette().color(QPalette::WindowText), WindowText) << Name;
-    EXPECT_FALSE(Label->font().underline()) << Name;
-  }
+  EXPECT_FALSE(W.Label2->font().underline());
   EXPECT_EQ(W.Label2->cursor().shape(), Qt::PointingHandCursor);
 
   EXPECT_TRUE(W.MemoLog->isReadOnly());
