@@ -42,6 +42,9 @@ struct TServerContainerSettings {
   // connection after it, in ms; 0 = none.
   std::int32_t ConnectTimeoutMs = defaults::kConnectRequestTimeoutMs;
   std::int32_t IdleTimeoutMs = defaults::kIdleTimeoutMs;
+  // Longest extra wait before a login answer to an address that failed too often
+  // lately, in ms; 0 = never slowed.
+  std::int32_t LoginDelayMaxMs = defaults::kLoginDelayMaxMs;
 };
 
 class TServerContainer1 {
@@ -69,6 +72,9 @@ class TServerContainer1 {
   void Loaded();
 
   const TServerMethodsServices& FServices;
+  TLoginThrottle FLoginThrottle;
+  // FServices with the container's login throttle; the instances are made on these.
+  const TServerMethodsServices FMethodServices;
   const TDSClassDeclaration FServerMethods;
 };
 

@@ -26,6 +26,10 @@ inline constexpr std::int32_t kConnectRequestTimeoutMs = 30000;  // for a new cl
 inline constexpr std::int32_t kIdleTimeoutMs = 0;           // silence that ends a connection; 0 = none
 inline constexpr std::int32_t kDisconnectGraceMs = 5000;    // after a disconnect request, before the server closes
 
+// --- The product's server ---------------------------------------------------------------
+inline constexpr std::int32_t kLoginDelayMaxMs = 2000;      // longest extra wait of a login answer to an
+                                                            // address with 10 failures in a minute; 0 = off
+
 // --- tavrin-cli and the project's client -----------------------------------------------
 inline constexpr std::string_view kHost = "127.0.0.1";      // the server tavrin-cli asks
 inline constexpr std::chrono::milliseconds kConnectTimeout{5000};  // bound on connecting and the opening probe

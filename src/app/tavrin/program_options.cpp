@@ -11,7 +11,8 @@ TServerContainerSettings ServerSettings(const TProgramOptions& Options) {
   return {.Port = Options.Port,
           .MaxConnections = Options.MaxConnections,
           .ConnectTimeoutMs = Options.ConnectTimeoutS * kMsPerSecond,
-          .IdleTimeoutMs = Options.IdleTimeoutS * kMsPerSecond};
+          .IdleTimeoutMs = Options.IdleTimeoutS * kMsPerSecond,
+          .LoginDelayMaxMs = Options.LoginDelayMaxMs};
 }
 
 TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
@@ -35,6 +36,11 @@ TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::o
                  "seconds of silence after which a connection is closed (0: never)")
       ->capture_default_str()
       ->check(CLI::Range(0, 86400));
+  App.add_option("--login-delay", Options.LoginDelayMaxMs,
+                 "longest extra wait, in ms, before a login answer to an address with 10 failed logins "
+                 "in the last minute (0: never slowed)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 60000));
   App.add_option("--address-service", Options.AddressServices,
                  "an address-echo web service asked for the internet address; repeat for more, in order");
   try {
