@@ -28,6 +28,8 @@ TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, con
   Transport.SetMaxConnections(Settings.MaxConnections);
   Transport.SetConnectTimeout(Settings.ConnectTimeoutMs);
   Transport.SetIdleTimeout(Settings.IdleTimeoutMs);
+  DSTCPServerTransport1.SetClientMemoryBudget(Settings.ClientMemoryMB * TDSTCPServerLink::kBytesPerMB,
+                                              std::chrono::milliseconds(Settings.ClientMemoryWaitMs));
   Transport.SetOnConnectionRefused([this](const std::string& Address) {
     FServices.Log.Append(ContainerTexts::kRefused + Address + ContainerTexts::kRefusedReason);
   });

@@ -45,6 +45,10 @@ struct TServerContainerSettings {
   // Longest extra wait before a login answer to an address that failed too often
   // lately, in ms; 0 = never slowed.
   std::int32_t LoginDelayMaxMs = defaults::kLoginDelayMaxMs;
+  // Memory held for all clients together, in MB (0 = no bound), and how long a request
+  // waits for room in it before it is refused.
+  std::int32_t ClientMemoryMB = defaults::kClientMemoryBudgetMB;
+  std::int32_t ClientMemoryWaitMs = defaults::kClientMemoryWaitMs;
 };
 
 class TServerContainer1 {

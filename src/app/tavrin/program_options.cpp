@@ -12,7 +12,8 @@ TServerContainerSettings ServerSettings(const TProgramOptions& Options) {
           .MaxConnections = Options.MaxConnections,
           .ConnectTimeoutMs = Options.ConnectTimeoutS * kMsPerSecond,
           .IdleTimeoutMs = Options.IdleTimeoutS * kMsPerSecond,
-          .LoginDelayMaxMs = Options.LoginDelayMaxMs};
+          .LoginDelayMaxMs = Options.LoginDelayMaxMs,
+          .ClientMemoryMB = Options.ClientMemoryMB};
 }
 
 TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
@@ -41,6 +42,11 @@ TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::o
                  "in the last minute (0: never slowed)")
       ->capture_default_str()
       ->check(CLI::Range(0, 60000));
+  App.add_option("--client-memory", Options.ClientMemoryMB,
+                 "MB the server may hold for all clients together; past it a request waits a few seconds "
+                 "for room, then is refused (0: no bound)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1024 * 1024));
   App.add_option("--address-service", Options.AddressServices,
                  "an address-echo web service asked for the internet address; repeat for more, in order");
   try {

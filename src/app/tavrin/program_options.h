@@ -33,6 +33,8 @@ struct TProgramOptions {
   std::int32_t IdleTimeoutS = defaults::kIdleTimeoutMs / 1000;
   // Longest extra wait of a login answer to an address that keeps failing, in ms; 0 = off.
   std::int32_t LoginDelayMaxMs = defaults::kLoginDelayMaxMs;
+  // MB held for all clients together; 0 = no bound.
+  std::int32_t ClientMemoryMB = defaults::kClientMemoryBudgetMB;
 };
 
 // Either the options to run with, or the exit code to end with at once (after --help,

@@ -57,6 +57,7 @@ bool TDBXJSonServerInputConnectionHandler::HandleNonBlockingProtocol() {
   do {
     ReadMethodOrFail();
     if (!HandleDbxRequest()) FHandleRequests = false;
+    StreamReader().ReleaseLargeStrings();
   } while (FHandleRequests && StreamReader().HasMoreBytes());
   if (!FHandleRequests) Close();
   return FHandleRequests;
@@ -67,6 +68,7 @@ bool TDBXJSonServerInputConnectionHandler::HandleProtocol() {
     while (FHandleRequests) {
       ReadMethodOrFail();
       if (!HandleDbxRequest()) FHandleRequests = false;
+      StreamReader().ReleaseLargeStrings();
     }
   } catch (...) {
     Close();
