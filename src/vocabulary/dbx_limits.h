@@ -26,6 +26,11 @@ inline constexpr int kMaxJsonDepth = 64;
 // error reply and the connection goes on.
 inline constexpr std::int32_t kMaxOpenCommands = 256;
 inline constexpr std::int32_t kMaxOpenTables = 64;
+// What a connect request may carry: properties, and characters of names and values
+// together. A connect past either is read whole, refused with an error reply, and the
+// connection goes on.
+inline constexpr std::size_t kMaxConnectProperties = 256;
+inline constexpr std::size_t kMaxConnectPropertyUnits = 64 * 1024;
 // Bytes one connection may hold at once in requests being read and replies not yet sent
 // (row buffers, strings, long values); a request past it is refused with an error reply.
 // A refusal in the middle of a value leaves the rest of the request unread, which then

@@ -191,6 +191,35 @@ TEST(DbxServerAbuse, ErrorRepliesQuoteAShortPieceOfAHugeClientText) {
   EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
 }
 
+TEST(DbxServerAbuse, AConnectPastThePropertyCapsIsReadWholeRefusedAndTheConnectionGoesOn) {
+  TDbxTestServer Server;
+  const auto ConnectWith = [](std::size_t Count, std::size_t ValueChars) {
+    std::string Sent = R"({"method":"connect","params":[{)";
+    for (std::size_t i = 0; i < Count; ++i) {
+      Sent += (i == 0 ? "\"p" : ",\"p") + std::to_string(i) + R"(":")" + std::string(ValueChars, 'v') + '"';
+    }
+    return Sent + "}]}";
+  };
+  const std::string Refused = ErrorReply(2, "Connect request refused: more than 256 properties or 65536 characters of them");
+  struct Case { const char* Name; std::string Request; std::string Reply; };
+  const Case Cases[] = {
+      {"at the caps", ConnectWith(limits::kMaxConnectProperties, 200), kConnectReply},
+      {"one property too many", ConnectWith(limits::kMaxConnectProperties + 1, 1), Refused},
+      {"200,000 properties", ConnectWith(200'000, 1), Refused},
+      {"one huge value", ConnectWith(1, 8 << 20), Refused},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TTestClient Abuser;
+    ASSERT_TRUE(Abuser.Connect(Server.Port()));
+    // The request after it is read in step and served.
+    Abuser.Send(c.Request + kConnect + Prepare(kEchoType, kEchoAlias));
+    const std::string Expected = c.Reply + kConnectReply + PrepareReply(0);
+    EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
+  }
+  ExpectHonestClientServed(Server.Port());
+}
+
 TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   constexpr std::int64_t kMiB = 1024 * 1024;
   TServerMemoryBudget Budget(8 * kMiB, 1s);
