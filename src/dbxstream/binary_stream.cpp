@@ -29,6 +29,8 @@ constexpr std::uint8_t kScaleMask = 0x7F;
 
 constexpr char kInvalidJsonHeader[] = "Invalid JSON header byte encountered";
 constexpr char kBcdTooBig[] = "BCD to big";
+// What a refusal for lack of memory names.
+constexpr char kRowOfValuesWhat[] = "A row of values";
 
 
 [[noreturn]] void RaiseMalformed(const char* What, std::int64_t Offset) {
@@ -72,6 +74,7 @@ void TDBXBinaryStream::Growbuf(std::int64_t Bytes) {
   if (NewLength > std::numeric_limits<std::int32_t>::max()) {
     throw TDBXError(TDBXErrorCodes::LimitExceeded, "Row buffer too large");
   }
+  FBufHold.Set(NewLength, kRowOfValuesWhat);
   FBuf.resize(static_cast<std::size_t>(NewLength));
   FBufLength = static_cast<std::int32_t>(NewLength);
 }

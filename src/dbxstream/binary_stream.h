@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vocabulary/client_memory.h"
 #include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
@@ -194,6 +195,8 @@ class TDBXBinaryStream {
   std::int64_t ReadIntegerForm();
 
   std::vector<std::uint8_t> FBuf;
+  // FBuf's bytes, counted against the connection served (requests and replies alike).
+  TClientMemoryHold FBufHold;
   std::int32_t FBufLength = 0;
   std::int32_t FOff = 0;
   std::int32_t FCurrentOrdinal = 0;

@@ -133,6 +133,19 @@ TDBXJSonStreamReader::TDBXJSonStreamReader(TDbxChannel& Channel, TDBXContext& Co
   FReadBuffer.resize(static_cast<std::size_t>(FReadBufferSize));
 }
 
+void TDBXJSonStreamReader::ReleaseLargeStrings() {
+  const auto Initial = static_cast<std::size_t>(limits::kCharBufferInitialUnits);
+  if (FStringValue.capacity() > limits::kKeptStringUnits) {
+    std::u16string().swap(FStringValue);
+    FStringValueHold.Reset();
+  }
+  if (FCharBuffer.capacity() > limits::kKeptStringUnits) {
+    std::u16string(Initial, u'\0').swap(FCharBuffer);
+    FCharBufferCount = 0;
+    FCharBufferHold.Reset();
+  }
+}
+
 void TDBXJSonStreamReader::Open() {
   FReadPosition = -1;
   FReadLastPosition = -1;
@@ -346,7 +359,10 @@ void TDBXJSonStreamReader::GrowText(std::u16string& Text) {
   // Doubling keeps a long string linear; the first steps are the usual 128 units.
   const std::size_t Grow =
       std::max(static_cast<std::size_t>(limits::kCharBufferGrowUnits), Text.size());
-  Text.resize(std::min(Text.size() + Grow, Cap));
+  const std::size_t Room = std::min(Text.size() + Grow, Cap);
+  (&Text == &FCharBuffer ? FCharBufferHold : FStringValueHold)
+      .Set(static_cast<std::int64_t>(std::max(Room, Text.capacity()) * sizeof(char16_t)), "A string");
+  Text.resize(Room);
 }
 
 void TDBXJSonStreamReader::SkipStringBody() {

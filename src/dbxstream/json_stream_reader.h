@@ -18,6 +18,7 @@
 #include "dbxstream/channel.h"
 #include "dbxstream/context.h"
 #include "dbxstream/stream_tokens.h"
+#include "vocabulary/client_memory.h"
 #include "vocabulary/json_text.h"
 
 namespace tavrin {
@@ -34,6 +35,9 @@ class TDBXJSonStreamReader {
 
   // Forgets any buffered input (positions back to -1).
   void Open();
+  // Gives back the room of string buffers that a long string made large; the next long
+  // string grows them again. Called between requests.
+  void ReleaseLargeStrings();
   // Does nothing: the buffers live as long as the reader.
   void Close() {}
   // True exactly when the channel reports its connection lost.
@@ -150,6 +154,9 @@ class TDBXJSonStreamReader {
 
   std::u16string FCharBuffer;
   std::size_t FCharBufferCount = 0;
+  // The two string buffers' room, against the connection served.
+  TClientMemoryHold FStringValueHold;
+  TClientMemoryHold FCharBufferHold;
   std::vector<std::uint8_t> FByteBuffer;
 
   std::int32_t FReadBufferSize;

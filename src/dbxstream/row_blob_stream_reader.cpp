@@ -106,7 +106,9 @@ std::size_t TDBXRowBlobStreamReader::FetchPiece(std::span<std::uint8_t> Buffer) 
       const std::size_t Old = FHeld.size();
       const std::size_t Step =
           std::max(static_cast<std::size_t>(limits::kBlockGrowBytes), Old);
-      FHeld.resize(Old + std::min(Step, Rest - Old));
+      const std::size_t Grown = Old + std::min(Step, Rest - Old);
+      FHeldHold.Set(static_cast<std::int64_t>(std::max(Grown, FHeld.capacity())), "A long value");
+      FHeld.resize(Grown);
       Reader.ReadDataBytes(std::span<std::uint8_t>(FHeld).subspan(Old));
     }
   }

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "vocabulary/client_memory.h"
 #include "vocabulary/stream.h"
 
 namespace tavrin {
@@ -69,6 +70,7 @@ class TDBXRowBlobStreamReader : public TStream {
   TDBXBlobOrigin FOrigin;
   std::int64_t FKnownSize = -1;
   std::vector<std::uint8_t> FHeld;
+  TClientMemoryHold FHeldHold;  // FHeld's bytes, against the connection served
   std::size_t FHeldPosition = 0;
   bool FMoreExpected = false;
   bool FEos = false;

@@ -42,6 +42,13 @@ struct TServerContainerSettings {
   // connection after it, in ms; 0 = none.
   std::int32_t ConnectTimeoutMs = defaults::kConnectRequestTimeoutMs;
   std::int32_t IdleTimeoutMs = defaults::kIdleTimeoutMs;
+  // Longest extra wait before a login answer to an address that failed too often
+  // lately, in ms; 0 = never slowed.
+  std::int32_t LoginDelayMaxMs = defaults::kLoginDelayMaxMs;
+  // Memory held for all clients together, in MB (0 = no bound), and how long a request
+  // waits for room in it before it is refused.
+  std::int32_t ClientMemoryMB = defaults::kClientMemoryBudgetMB;
+  std::int32_t ClientMemoryWaitMs = defaults::kClientMemoryWaitMs;
 };
 
 class TServerContainer1 {
@@ -69,6 +76,9 @@ class TServerContainer1 {
   void Loaded();
 
   const TServerMethodsServices& FServices;
+  TLoginThrottle FLoginThrottle;
+  // FServices with the container's login throttle; the instances are made on these.
+  const TServerMethodsServices FMethodServices;
   const TDSClassDeclaration FServerMethods;
 };
 

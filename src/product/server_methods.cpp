@@ -5,6 +5,8 @@
 
 #include "vocabulary/client_text.h"
 #include "server/methods/declaration_builder.h"
+#include "server/sessions/session_manager.h"
+#include "server/sessions/tcp_session_binder.h"
 #include "vocabulary/unicode_text.h"
 
 namespace tavrin {
@@ -40,7 +42,20 @@ void TvxServerMethods8765::qryEst1AfterOpen(TDataSet&) { FServices.Log.Append(Me
 
 void TvxServerMethods8765::qryEst1AfterClose(TDataSet&) { FServices.Log.Append(MethodTexts::kDisconnected); }
 
+namespace {
+// The address of the client the calling connection thread serves; empty off the network.
+std::string MethodsCallerAddress() {
+  const auto Session = TDSSessionManager::GetThreadSession();
+  return Session != nullptr ? Session->GetData(TDSTCPSessionBinder::kRemoteIPKey) : std::string();
+}
+}  // namespace
+
 std::int32_t TvxServerMethods8765::FazerLogin(const std::u16string& Usuario, const std::u16string& Senha) {
+  TLoginThrottle* const Throttle = FServices.LoginThrottle;
+  const std::string Address = Throttle != nullptr ? MethodsCallerAddress() : std::string();
+  // Decided before this attempt counts, so the first answer past the free failures waits.
+  const auto Delay =
+      Throttle != nullptr ? Throttle->DelayFor(Address, TLoginThrottle::TClock::now()) : std::chrono::milliseconds(0);
   const std::string User = ToUtf8(Usuario);
   FServices.Log.Append(std::string(MethodTexts::kUserLoggingIn) + '"' + LoggedClientText(User) + '"' +
                        MethodTexts::kLoggingIn);
@@ -68,6 +83,11 @@ std::int32_t TvxServerMethods8765::FazerLogin(const std::u16string& Usuario, con
     }
   }
   FqryLogin.Close();
+  if (Throttle != nullptr) {
+    if (Result == kLoginRefused) Throttle->RecordFailure(Address, TLoginThrottle::TClock::now());
+    // On this connection's own thread, after the query let go of the database.
+    Throttle->Wait(Delay);
+  }
   return Result;
 }
 

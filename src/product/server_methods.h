@@ -16,6 +16,7 @@
 #include "engine/database_session.h"
 #include "engine/query.h"
 #include "engine/query_provider_support.h"
+#include "product/login_throttle.h"
 #include "product/remote_services.h"
 
 namespace tavrin {
@@ -63,6 +64,8 @@ struct TServerMethodsServices {
   TSession& DatabaseSession;
   // Whether a file exists at a path (the web module check).
   std::function<bool(const std::string& Path)> FileExists;
+  // Slows the login answers to an address that keeps failing; none: never slowed.
+  TLoginThrottle* LoginThrottle = nullptr;
 };
 
 class TvxServerMethods8765 : public TDSServerModule {
@@ -75,7 +78,8 @@ class TvxServerMethods8765 : public TDSServerModule {
   void qryEst1AfterClose(TDataSet& DataSet);
 
   // 0 when the login fails, -2 when the active user lacks access, otherwise the user's
-  // level. Raises the engine's EDatabaseError when the data folder, the table or the
+  // level. The answer to a client address that failed too often lately comes late (see
+  // TLoginThrottle), the same answer all the same. Raises the engine's EDatabaseError when the data folder, the table or the
   // statement fails (no " - Login " line then).
   std::int32_t FazerLogin(const std::u16string& Usuario, const std::u16string& Senha);
   std::int32_t VersaoServidor() const { return kServerVersion; }

@@ -43,7 +43,7 @@ struct TDBXTcpClientChannel::TSocket {
 };
 
 TDBXTcpClientChannel::TDBXTcpClientChannel(const std::string& Host, std::uint16_t Port, bool Probe,
-                                           std::chrono::milliseconds Timeout)
+                                           std::chrono::milliseconds Timeout, const std::string& LocalAddress)
     : FSocket(std::make_unique<TSocket>()) {
   const std::string Where = Host + ":" + std::to_string(Port);
   std::error_code Error;
@@ -54,11 +54,28 @@ TDBXTcpClientChannel::TDBXTcpClientChannel(const std::string& Host, std::uint16_
   }
 
   bool Done = false;
-  asio::async_connect(FSocket->Socket, Endpoints,
-                      [&](const std::error_code& Result, const asio::ip::tcp::endpoint&) {
-                        Done = true;
-                        Error = Result;
-                      });
+  if (LocalAddress.empty()) {
+    asio::async_connect(FSocket->Socket, Endpoints,
+                        [&](const std::error_code& Result, const asio::ip::tcp::endpoint&) {
+                          Done = true;
+                          Error = Result;
+                        });
+  } else {
+    // Trying each resolved address in turn would reopen the socket and lose the bind.
+    const asio::ip::tcp::endpoint Local(asio::ip::make_address(LocalAddress, Error), 0);
+    const asio::ip::tcp::endpoint Remote = Endpoints.begin()->endpoint();
+    if (!Error) FSocket->Socket.open(Remote.protocol(), Error);
+    if (!Error) FSocket->Socket.bind(Local, Error);
+    if (Error) {
+      Close();
+      throw TDBXError(TDBXErrorCodes::Unspecified,
+                      std::string(kConnectFailed) + Where + " from " + LocalAddress + ": " + Error.message());
+    }
+    FSocket->Socket.async_connect(Remote, [&](const std::error_code& Result) {
+      Done = true;
+      Error = Result;
+    });
+  }
   if (!RunFor(FSocket->Io, FSocket->Socket, Done, Timeout)) {
     Close();
     throw TDBXError(TDBXErrorCodes::Unspecified, std::string(kConnectTimedOut) + Where);

@@ -22,9 +22,12 @@ class TDBXTcpClientChannel : public TDbxChannel {
   // Connects to Host (a name or an address) and Port within Timeout. With Probe, sends
   // 05 05 05 05 05 and requires the answer 06 00 00 00 00 within Timeout. Raises
   // TDBXError when the name cannot be resolved, no connection is made in time, or the
-  // answer to the probe is missing or different.
+  // answer to the probe is missing or different. A LocalAddress (a numeric address)
+  // is the one the connection leaves from, so a server sees that client address; empty:
+  // the system picks it. It must match the server address's family.
   TDBXTcpClientChannel(const std::string& Host, std::uint16_t Port, bool Probe = true,
-                       std::chrono::milliseconds Timeout = defaults::kConnectTimeout);
+                       std::chrono::milliseconds Timeout = defaults::kConnectTimeout,
+                       const std::string& LocalAddress = {});
   ~TDBXTcpClientChannel() override;
 
   TDBXTcpClientChannel(const TDBXTcpClientChannel&) = delete;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "transport/tcp_limits.h"
+
 namespace tavrin {
 namespace {
 
@@ -79,6 +81,12 @@ void TDSTCPConnection::DrainUntilPeerCloses(std::chrono::milliseconds Grace) {
 }
 
 std::optional<std::size_t> TDSTCPConnection::Receive(std::span<std::uint8_t> Buffer, bool Wait) {
+  if (FEarlyFirst < FEarly.size()) {
+    const std::size_t Count = std::min(Buffer.size(), FEarly.size() - FEarlyFirst);
+    std::copy_n(FEarly.begin() + static_cast<std::ptrdiff_t>(FEarlyFirst), Count, Buffer.begin());
+    FEarlyFirst += Count;
+    return Count;
+  }
   for (;;) {
     if (FCloseRequested.load() || !FSocket.is_open()) {
       return std::nullopt;
@@ -118,20 +126,25 @@ bool TDSTCPConnection::Send(std::span<const std::uint8_t> Bytes) {
 }
 
 bool TDSTCPConnection::WaitForInput() {
+  if (FEarlyFirst < FEarly.size()) {
+    return true;
+  }
+  FEarlyFirst = 0;
   for (;;) {
+    FEarly.clear();
     if (FCloseRequested.load() || !FSocket.is_open()) {
       return false;
     }
-    // A peek tells bytes from end of stream without consuming anything.
-    std::uint8_t Byte = 0;
+    FEarly.resize(tcp::kEarlyReadBytes);
     std::error_code Error;
-    const std::size_t Count =
-        FSocket.receive(asio::buffer(&Byte, 1), asio::socket_base::message_peek, Error);
+    const std::size_t Count = FSocket.read_some(asio::buffer(FEarly), Error);
     if (!Error) {
+      FEarly.resize(Count);
       return Count > 0;
     }
+    FEarly.clear();
     if (!WouldBlock(Error) || !WaitFor(asio::socket_base::wait_read)) {
-      return false;
+      return false;  // end of stream, reset, a close, or any other failure
     }
   }
 }

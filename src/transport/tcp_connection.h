@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "transport/keep_alive.h"
 
@@ -44,7 +45,9 @@ class TDSTCPConnection {
   bool Send(std::span<const std::uint8_t> Bytes);
 
   // Waits until received bytes are waiting (true), or until the peer closes, the
-  // connection fails or a close is requested (false).
+  // connection fails or a close is requested (false). The bytes are read at once, up to
+  // tcp::kEarlyReadBytes, and the next Receive hands them out: one system call instead
+  // of a look followed by the read.
   bool WaitForInput();
 
   // Bounds on waiting, kept until changed: every wait (for input or for room to send)
@@ -95,6 +98,9 @@ class TDSTCPConnection {
   std::optional<std::chrono::steady_clock::time_point> FDeadline;
   std::chrono::milliseconds FIdleLimit{0};
   bool FTimedOut = false;
+  // Bytes WaitForInput read that Receive has not handed out yet: [FEarlyFirst, size()).
+  std::vector<std::uint8_t> FEarly;
+  std::size_t FEarlyFirst = 0;
 };
 
 }  // namespace tavrin

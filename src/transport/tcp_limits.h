@@ -19,6 +19,9 @@ inline constexpr int kListenBacklog = 15;
 inline constexpr std::chrono::seconds kRefusalReportInterval{1};                    // pending connections per binding
 inline constexpr std::int32_t kRegistryInitialSlots = 10;    // slot 0 is never used
 inline constexpr std::int32_t kRegistryGrowSlots = 32;
+// Bytes read at once when a connection wakes for input, kept for the request reader: a
+// whole small request in the one read that also tells bytes from end of stream.
+inline constexpr std::size_t kEarlyReadBytes = 4096;
 // Tries at finding one ephemeral port free on both IPv4 and IPv6 (port 0 only).
 inline constexpr int kEphemeralBindAttempts = 8;
 

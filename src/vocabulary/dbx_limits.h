@@ -26,6 +26,16 @@ inline constexpr int kMaxJsonDepth = 64;
 // error reply and the connection goes on.
 inline constexpr std::int32_t kMaxOpenCommands = 256;
 inline constexpr std::int32_t kMaxOpenTables = 64;
+// What a connect request may carry: properties, and characters of names and values
+// together. A connect past either is read whole, refused with an error reply, and the
+// connection goes on.
+inline constexpr std::size_t kMaxConnectProperties = 256;
+inline constexpr std::size_t kMaxConnectPropertyUnits = 64 * 1024;
+// Bytes one connection may hold at once in requests being read and replies not yet sent
+// (row buffers, strings, long values); a request past it is refused with an error reply.
+// A refusal in the middle of a value leaves the rest of the request unread, which then
+// reads as no request, so that connection ends.
+inline constexpr std::int64_t kMaxConnectionInFlightBytes = 64 * 1024 * 1024;
 
 // Characters of a client's text that an error reply or a log line quotes; "..." follows
 // when there were more.
@@ -35,6 +45,8 @@ inline constexpr std::int32_t kMaxQuotedClientChars = 256;
 inline constexpr std::int32_t kDefaultStreamBufferSize = 8192;  // when opened with size 0
 inline constexpr std::int32_t kCharBufferInitialUnits = 128;
 inline constexpr std::int32_t kCharBufferGrowUnits = 128;
+// A string buffer larger than this is given back between requests.
+inline constexpr std::size_t kKeptStringUnits = 64 * 1024;
 inline constexpr std::int32_t kByteBufferInitialBytes = 64;
 inline constexpr std::int32_t kByteBufferGrowBytes = 128;
 inline constexpr std::int32_t kDecimalBufferBytes = 20;

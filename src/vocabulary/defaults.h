@@ -25,6 +25,12 @@ inline constexpr std::int32_t kMaxConnections = 1000;       // open at once; 0 =
 inline constexpr std::int32_t kConnectRequestTimeoutMs = 30000;  // for a new client's first whole request; 0 = none
 inline constexpr std::int32_t kIdleTimeoutMs = 0;           // silence that ends a connection; 0 = none
 inline constexpr std::int32_t kDisconnectGraceMs = 5000;    // after a disconnect request, before the server closes
+inline constexpr std::int32_t kClientMemoryBudgetMB = 512;  // memory held for all clients together; 0 = no bound
+inline constexpr std::int32_t kClientMemoryWaitMs = 5000;   // a request waits this long for room in it
+
+// --- The product's server ---------------------------------------------------------------
+inline constexpr std::int32_t kLoginDelayMaxMs = 2000;      // longest extra wait of a login answer to an
+                                                            // address with 10 failures in a minute; 0 = off
 
 // --- tavrin-cli and the project's client -----------------------------------------------
 inline constexpr std::string_view kHost = "127.0.0.1";      // the server tavrin-cli asks

@@ -22,6 +22,7 @@
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
+#include "vocabulary/client_memory.h"
 #include "vocabulary/client_text.h"
 #include "vocabulary/dbx_limits.h"
 
@@ -188,6 +189,95 @@ TEST(DbxServerAbuse, ErrorRepliesQuoteAShortPieceOfAHugeClientText) {
   }
   TAbuseClient Honest(Admin.Server.Port());
   EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
+}
+
+TEST(DbxServerAbuse, AConnectPastThePropertyCapsIsReadWholeRefusedAndTheConnectionGoesOn) {
+  TDbxTestServer Server;
+  const auto ConnectWith = [](std::size_t Count, std::size_t ValueChars) {
+    std::string Sent = R"({"method":"connect","params":[{)";
+    for (std::size_t i = 0; i < Count; ++i) {
+      Sent += (i == 0 ? "\"p" : ",\"p") + std::to_string(i) + R"(":")" + std::string(ValueChars, 'v') + '"';
+    }
+    return Sent + "}]}";
+  };
+  const std::string Refused = ErrorReply(2, "Connect request refused: more than 256 properties or 65536 characters of them");
+  struct Case { const char* Name; std::string Request; std::string Reply; };
+  const Case Cases[] = {
+      {"at the caps", ConnectWith(limits::kMaxConnectProperties, 200), kConnectReply},
+      {"one property too many", ConnectWith(limits::kMaxConnectProperties + 1, 1), Refused},
+      {"200,000 properties", ConnectWith(200'000, 1), Refused},
+      {"one huge value", ConnectWith(1, 8 << 20), Refused},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TTestClient Abuser;
+    ASSERT_TRUE(Abuser.Connect(Server.Port()));
+    // The request after it is read in step and served.
+    Abuser.Send(c.Request + kConnect + Prepare(kEchoType, kEchoAlias));
+    const std::string Expected = c.Reply + kConnectReply + PrepareReply(0);
+    EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
+  }
+  ExpectHonestClientServed(Server.Port());
+}
+
+TEST(DbxServerAbuse, AMethodNameBeyondTheConnectionsMemoryGetsAShortReplyAndEndsTheConnection) {
+  TAdminServer Admin;
+  // 20 Mi characters: held as 16-bit units they pass the 64 MiB one connection may hold.
+  const std::string Request = kConnect + Prepare(kEchoType, "DSAdmin." + std::string(20 << 20, 'n'));
+  TTestClient Abuser;
+  ASSERT_TRUE(Abuser.Connect(Admin.Server.Port()));
+  Abuser.Send(Request);
+  const std::string Expected =
+      kConnectReply + ErrorReply(2, "A string refused: the connection would hold more than 64 MiB in requests and "
+                                    "unsent replies");
+  EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
+  // The rest of the name reads as no request: the connection ends.
+  EXPECT_TRUE(Abuser.ClosedByServer(20s));
+  TAbuseClient Honest(Admin.Server.Port());
+  EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
+}
+
+TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
+  constexpr std::int64_t kMiB = 1024 * 1024;
+  TServerMemoryBudget Budget(8 * kMiB, 1s);
+  TDbxTestServer Server(Budget);
+  // A block of 6 MiB; an Echo row whose trailing bytes the method does not read.
+  const std::string Row = EchoRow("ok") + std::string(6 * kMiB - EchoRow("ok").size(), 'p');
+  const std::string Whole = kConnect + ExecuteNew(kEchoType, kEchoAlias, Row);
+  const std::string Refused = ErrorReply(
+      2, "A row of values refused: the server holds all the memory it allows for its clients (8 MiB); try again later");
+  // The hog sends 5 MiB of its block and stops: the server holds about 6 MiB for it.
+  TTestClient Hog;
+  ASSERT_TRUE(Hog.Connect(Server.Port()));
+  Hog.Send(Whole.substr(0, Whole.size() - kMiB));
+  EXPECT_EQ(Hog.Read(sizeof kConnectReply - 1), kConnectReply);
+  ASSERT_TRUE(Eventually([&] { return Budget.Held() >= 5 * kMiB; })) << Budget.Held();
+  // A second large request finds no room within the wait and is refused; the rest of its
+  // block no longer reads as a request, so its connection ends.
+  {
+    TTestClient Refusee;
+    ASSERT_TRUE(Refusee.Connect(Server.Port()));
+    Refusee.Send(Whole);
+    const std::string Expected = kConnectReply + Refused;
+    EXPECT_EQ(Refusee.Read(Expected.size(), 20s), Expected);
+    EXPECT_TRUE(Refusee.ClosedByServer());
+  }
+  // Small requests still fit.
+  ExpectHonestClientServed(Server.Port());
+  // A large request that room frees up for while it waits is slowed, not refused.
+  TTestClient Patient;
+  ASSERT_TRUE(Patient.Connect(Server.Port()));
+  // The hog leaves while the patient's request waits (sending it blocks until then).
+  std::thread HogLeaves([&] {
+    std::this_thread::sleep_for(200ms);
+    Hog.Close();
+  });
+  Patient.Send(Whole);
+  HogLeaves.join();
+  const std::string Served = kConnectReply + EchoReply("ok");
+  EXPECT_EQ(Patient.Read(Served.size(), 20s), Served);
+  Patient.Close();
+  EXPECT_TRUE(Eventually([&] { return Budget.Held() == 0; }));
 }
 
 }  // namespace

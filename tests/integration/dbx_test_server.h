@@ -19,6 +19,7 @@
 #include "server/tcp/session_manager_events.h"
 #include "transport/connection_chain.h"
 #include "transport/tcp_server_transport.h"
+#include "vocabulary/client_memory.h"
 
 namespace tavrin::testing {
 
@@ -28,6 +29,9 @@ class TDbxTestServer {
   TDbxTestServer() : TDbxTestServer(nullptr) {}
   // The same, every connection calling Methods (which must outlive the server).
   explicit TDbxTestServer(IDSServerMethodProvider& Methods) : TDbxTestServer(&Methods) {}
+  // Over the test methods, its connections' memory within Budget (which must outlive
+  // the server).
+  explicit TDbxTestServer(TServerMemoryBudget& Budget) : TDbxTestServer(nullptr, &Budget) {}
   ~TDbxTestServer() { FTransport.Stop(); }
 
   TDbxTestServer(const TDbxTestServer&) = delete;
@@ -37,8 +41,9 @@ class TDbxTestServer {
   TDSTCPServerTransport& Transport() { return FTransport; }
 
  private:
-  explicit TDbxTestServer(IDSServerMethodProvider* SharedMethods)
+  explicit TDbxTestServer(IDSServerMethodProvider* SharedMethods, TServerMemoryBudget* Budget = nullptr)
       : FSharedMethods(SharedMethods),
+        FBudget(Budget),
         FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
     FTransport.SetPort(0);
     FTransport.SetSessionEvents(&FSessionEvents);
@@ -51,7 +56,7 @@ class TDbxTestServer {
       std::lock_guard Guard(FMethodsLock);
       Methods = &FMethods.emplace_back();
     }
-    return MakeServerConnectionChain(Info, FEvents, *Methods);
+    return MakeServerConnectionChain(Info, FEvents, *Methods, FBudget);
   }
 
   TDSSessionManagerEvents FSessionEvents;
@@ -62,6 +67,7 @@ class TDbxTestServer {
   std::list<TTestMethods> FMethods;
   // The registry every connection uses, when the test gave one; read-only once started.
   IDSServerMethodProvider* FSharedMethods = nullptr;
+  TServerMemoryBudget* FBudget = nullptr;
   TDSTCPServerTransport FTransport;  // last: stopped and destroyed before what it uses
 };
 

@@ -82,8 +82,9 @@ class ServerContainerTest : public ::testing::Test {
 // One client session: connect, calls, disconnect.
 class TContainerClient {
  public:
-  explicit TContainerClient(std::uint16_t Port, const std::string& Host = "127.0.0.1")
-      : FChannel(Host, Port, true), FConnection(FChannel) {
+  explicit TContainerClient(std::uint16_t Port, const std::string& Host = "127.0.0.1",
+                            const std::string& LocalAddress = {})
+      : FChannel(Host, Port, true, defaults::kConnectTimeout, LocalAddress), FConnection(FChannel) {
     FConnection.Connect({});
   }
   // Calls a method of the product's class with text arguments; returns its integer result.
@@ -166,6 +167,46 @@ TEST_F(ServerContainerTest, TurnedAwayAndSilentClientsAreLoggedAndAnHonestClient
   EXPECT_EQ(std::count(Got.begin(), Got.end(), Refused), 1) << Got.size();
   EXPECT_EQ(std::count(Got.begin(), Got.end(), ClosedIdle), 1) << Got.size();
   EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
+}
+
+TEST_F(ServerContainerTest, GuessingPasswordsSlowsThatAddressOnlyAndNoAnswerChanges) {
+  using std::chrono::milliseconds;
+  constexpr milliseconds kLongest{800};
+  TServerContainer1 Slowing{FServices, {.Port = 0, .LoginDelayMaxMs = static_cast<std::int32_t>(kLongest.count())}};
+  TContainerClient Guesser(Slowing.BoundPort(), "127.0.0.1", "127.0.0.2");
+  TContainerClient Honest(Slowing.BoundPort());
+  const auto TimedLogin = [](TContainerClient& Client, const std::string& Password, milliseconds& Took) {
+    const auto Began = std::chrono::steady_clock::now();
+    const std::int32_t Result = Client.Call(u"FazerLogin", {"admin", Password});
+    Took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - Began);
+    return Result;
+  };
+  milliseconds Took{};
+  for (int i = 0; i < TLoginThrottle::kFreeFailures; ++i) EXPECT_EQ(Guesser.Call(u"FazerLogin", {"admin", "x"}), 0);
+  // Each answer now waits at least as long as its row says; a right password waits
+  // like a wrong one and is still answered right. Only failures make the wait grow.
+  const struct { const char* Password; std::int32_t Result; milliseconds AtLeast; } Cases[] = {
+      {"x", 0, kLongest / 8}, {"x", 0, kLongest / 4}, {"zul123", 9, kLongest / 2},
+      {"x", 0, kLongest / 2}, {"x", 0, kLongest},
+  };
+  for (const auto& c : Cases) {
+    EXPECT_EQ(TimedLogin(Guesser, c.Password, Took), c.Result) << c.AtLeast.count();
+    EXPECT_GE(Took, c.AtLeast);
+  }
+  // While the guesser waits its longest, an honest client on another address is
+  // answered at once.
+  std::int32_t Guessed = -1;
+  milliseconds GuesserTook{};
+  std::thread Slowed([&] { Guessed = TimedLogin(Guesser, "x", GuesserTook); });
+  std::this_thread::sleep_for(kLongest / 8);
+  EXPECT_EQ(TimedLogin(Honest, "zul123", Took), 9);
+  Slowed.join();
+  EXPECT_LT(Took, kLongest / 2);
+  EXPECT_EQ(Guessed, 0);
+  EXPECT_GE(GuesserTook, kLongest);
+  // The guesser's lines carry its address.
+  const Lines Got = FLog.Snapshot();
+  EXPECT_NE(std::find(Got.begin(), Got.end(), std::string(C::kConnected) + "127.0.0.2"), Got.end());
 }
 
 TEST_F(ServerContainerTest, TwoMatchingRowsLetTheFirstDecide) {

@@ -11,7 +11,9 @@ TServerContainerSettings ServerSettings(const TProgramOptions& Options) {
   return {.Port = Options.Port,
           .MaxConnections = Options.MaxConnections,
           .ConnectTimeoutMs = Options.ConnectTimeoutS * kMsPerSecond,
-          .IdleTimeoutMs = Options.IdleTimeoutS * kMsPerSecond};
+          .IdleTimeoutMs = Options.IdleTimeoutS * kMsPerSecond,
+          .LoginDelayMaxMs = Options.LoginDelayMaxMs,
+          .ClientMemoryMB = Options.ClientMemoryMB};
 }
 
 TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
@@ -35,6 +37,16 @@ TParsedCommandLine ParseProgramOptions(int argc, const char* const* argv, std::o
                  "seconds of silence after which a connection is closed (0: never)")
       ->capture_default_str()
       ->check(CLI::Range(0, 86400));
+  App.add_option("--login-delay", Options.LoginDelayMaxMs,
+                 "longest extra wait, in ms, before a login answer to an address with 10 failed logins "
+                 "in the last minute (0: never slowed)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 60000));
+  App.add_option("--client-memory", Options.ClientMemoryMB,
+                 "MB the server may hold for all clients together; past it a request waits a few seconds "
+                 "for room, then is refused (0: no bound)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1024 * 1024));
   App.add_option("--address-service", Options.AddressServices,
                  "an address-echo web service asked for the internet address; repeat for more, in order");
   try {

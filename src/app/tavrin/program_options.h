@@ -31,6 +31,10 @@ struct TProgramOptions {
   std::int32_t ConnectTimeoutS = defaults::kConnectRequestTimeoutMs / 1000;
   // Seconds of silence that end a connection; 0 (default) = never.
   std::int32_t IdleTimeoutS = defaults::kIdleTimeoutMs / 1000;
+  // Longest extra wait of a login answer to an address that keeps failing, in ms; 0 = off.
+  std::int32_t LoginDelayMaxMs = defaults::kLoginDelayMaxMs;
+  // MB held for all clients together; 0 = no bound.
+  std::int32_t ClientMemoryMB = defaults::kClientMemoryBudgetMB;
 };
 
 // Either the options to run with, or the exit code to end with at once (after --help,

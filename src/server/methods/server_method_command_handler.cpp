@@ -1,5 +1,6 @@
 #include "server/methods/server_method_command_handler.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -12,6 +13,9 @@
 namespace tavrin {
 
 namespace {
+
+// What a refusal for lack of memory names.
+constexpr char kUnsentReplyWhat[] = "A reply's long value";
 
 std::string NotAuthorizedText(const std::string& UserName) {
   // Built by appending: GCC 12 at -O2 misreads std::string::replace here as an
@@ -107,7 +111,11 @@ void TDSServerMethodCommandHandler::DbxExecute(TDBXExecuteMessage& Message) {
 
   Row.Post();
   for (auto& Long : FServerMethod->WriteResults(Row)) {
-    FLongOutValues[Long.Ordinal] = std::move(Long.Rest);
+    // Counted before it is kept: a reply past the connection's or the server's memory
+    // is refused here and its value dropped.
+    TClientMemoryHold Hold;
+    if (Long.Rest) Hold.Set(std::max<std::int64_t>(Long.Rest->Size(), 0), kUnsentReplyWhat);
+    FLongOutValues[Long.Ordinal] = {std::move(Long.Rest), std::move(Hold)};
   }
   Message.FCommandHandle = GetCommandHandle();
   Message.FParameters = &FServerMethod->Parameters();
@@ -130,7 +138,7 @@ void TDSServerMethodCommandHandler::DbxMoreBlob(TDBXMoreBlobMessage& Message) {
   // A long out value lives here, not among the tables.
   const auto Long = FLongOutValues.find(Message.FOrdinal);
   const bool OutValue = Long != FLongOutValues.end() && (Message.FOutParameter || Message.FRowHandle < 0);
-  Message.FStreamReader = OutValue ? Long->second.get() : nullptr;
+  Message.FStreamReader = OutValue ? Long->second.Rest.get() : nullptr;
   TDBXCommandHandler::DbxMoreBlob(Message);
   if (OutValue) {
     Message.FStreamReader = nullptr;

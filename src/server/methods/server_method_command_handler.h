@@ -14,6 +14,7 @@
 #include "dbxstream/command_handler.h"
 #include "dbxstream/json_row.h"
 #include "server/methods/method_dispatcher.h"
+#include "vocabulary/client_memory.h"
 
 namespace tavrin {
 
@@ -62,8 +63,12 @@ class TDSServerMethodCommandHandler : public TDBXCommandHandler {
   // The row the parameter values arrive in and the out values leave in.
   std::unique_ptr<TDBXJSonRow> FRow;
   // Long out values of the last execution that did not fit in the row, by ordinal,
-  // until the client has fetched them whole.
-  std::map<std::int32_t, std::shared_ptr<TStream>> FLongOutValues;
+  // until the client has fetched them whole; their bytes count against the connection.
+  struct TLongOutValue {
+    std::shared_ptr<TStream> Rest;
+    TClientMemoryHold Hold;
+  };
+  std::map<std::int32_t, TLongOutValue> FLongOutValues;
   bool FHasInvocationLifeCycle = false;
   bool FHasExecuted = false;
 };

@@ -1,17 +1,24 @@
 #include "server/requests/json_server_input_handler.h"
 
 #include <exception>
+#include <string>
 #include <stdexcept>
 
 #include "dbxstream/json_table_reader.h"
 #include "dbxstream/stream_keywords.h"
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
 
 namespace {
 
 namespace Code = TDBXStringCodes;
+
+std::string ConnectOverCapsText() {
+  return "Connect request refused: more than " + std::to_string(limits::kMaxConnectProperties) +
+         " properties or " + std::to_string(limits::kMaxConnectPropertyUnits) + " characters of them";
+}
 namespace Token = TDBXTokens;
 
 TDBXConnectionHandler& Required(const std::unique_ptr<TDBXConnectionHandler>& Next) {
@@ -57,6 +64,7 @@ bool TDBXJSonServerInputConnectionHandler::HandleNonBlockingProtocol() {
   do {
     ReadMethodOrFail();
     if (!HandleDbxRequest()) FHandleRequests = false;
+    StreamReader().ReleaseLargeStrings();
   } while (FHandleRequests && StreamReader().HasMoreBytes());
   if (!FHandleRequests) Close();
   return FHandleRequests;
@@ -67,6 +75,7 @@ bool TDBXJSonServerInputConnectionHandler::HandleProtocol() {
     while (FHandleRequests) {
       ReadMethodOrFail();
       if (!HandleDbxRequest()) FHandleRequests = false;
+      StreamReader().ReleaseLargeStrings();
     }
   } catch (...) {
     Close();
@@ -115,6 +124,11 @@ void TDBXJSonServerInputConnectionHandler::ServeRequest(std::int32_t Method) {
   switch (Method) {
     case Code::Connect:
       Read([this] { ReadConnect(); });
+      if (FConnectOverCaps) {
+        // Raised after the whole request was read, so the next request reads in step.
+        FConnectMessage.FSuccessfulConnect = false;
+        throw TDBXError(TDBXErrorCodes::LimitExceeded, ConnectOverCapsText());
+      }
       FConnectMessage.HandleMessage(FNextHandler);
       break;
     case Code::Disconnect:
@@ -196,14 +210,26 @@ void TDBXJSonServerInputConnectionHandler::HandCommandOn(TDBXCommandMessage& Mes
 void TDBXJSonServerInputConnectionHandler::ReadConnect() {
   TDBXJSonStreamReader& R = StreamReader();
   FConnectMessage.FSuccessfulConnect = true;
+  FConnectOverCaps = false;
   if (R.ReadParams() == Token::ArrayStart) {
-    FConnectMessage.FConnectProperties.clear();
+    auto& Properties = FConnectMessage.FConnectProperties;
+    Properties.clear();
+    std::size_t Units = 0;
     R.Next(Token::ObjectStart);
     std::int32_t Kind = R.Next();
     while (Kind == Token::StringStart) {
       std::u16string Name = R.ReadString();
       R.Next(Token::NameSeparator);
-      FConnectMessage.FConnectProperties[std::move(Name)] = R.ReadString();
+      const std::u16string& Value = R.ReadString();
+      Units += Name.size() + Value.size();
+      FConnectOverCaps = FConnectOverCaps || Properties.size() >= limits::kMaxConnectProperties ||
+                         Units > limits::kMaxConnectPropertyUnits;
+      // Past a cap the rest is read to keep in step with the stream, and dropped.
+      if (FConnectOverCaps) {
+        Properties.clear();
+      } else {
+        Properties[std::move(Name)] = Value;
+      }
       if (R.Next() != Token::ValueSeparator) break;
       Kind = R.Next();
     }

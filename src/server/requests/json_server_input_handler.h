@@ -50,6 +50,8 @@ class TDBXJSonServerInputConnectionHandler : public TDBXJSonConnectionHandler {
   template <typename TRead>
   void Read(TRead&& ReadStep);
 
+  // Reads the whole connect request; properties past the caps are read but not kept, and
+  // make FConnectOverCaps true.
   void ReadConnect();
   void ReadPrepare();
   void ReadExecute();
@@ -79,6 +81,7 @@ class TDBXJSonServerInputConnectionHandler : public TDBXJSonConnectionHandler {
   TDBXVendorPropertyMessage FVendorProperMessage;
   TDBXErrorMessage FErrorMessage;
   bool FHandleRequests = true;
+  bool FConnectOverCaps = false;
   TDBXConnectionHandler& FNextHandler;
 };
 

@@ -4,12 +4,14 @@
 #include "server/methods/server_connection_handler.h"
 #include "server/sessions/session_manager.h"
 #include "server/sessions/tcp_session_binder.h"
+#include "vocabulary/dbx_limits.h"
 #include "vocabulary/defaults.h"
 
 namespace tavrin {
 
 TDSServerConnectionChain::TDSServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
-                                                   IDSServerMethodProvider& Methods) {
+                                                   IDSServerMethodProvider& Methods, TServerMemoryBudget* Budget)
+    : FMemory(std::make_shared<TConnectionMemory>(Budget, limits::kMaxConnectionInFlightBytes)) {
   const std::int32_t BufferKB = Info.BufferSize / defaults::kBytesPerKB;
   FHandler = BuildServerHandlerChain(
       Info.Channel, FContext, BufferKB, MakeServerConnectionLink(Events, Methods, Info.UnregisterConnection),
@@ -17,10 +19,16 @@ TDSServerConnectionChain::TDSServerConnectionChain(const TDSTCPConnectionInfo& I
 }
 
 TDSTCPConnectionChain MakeServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
-                                                IDSServerMethodProvider& Methods) {
+                                                IDSServerMethodProvider& Methods, TServerMemoryBudget* Budget) {
   TDSTCPConnectionChain Chain;
-  Chain.Handler = std::make_unique<TDSServerConnectionChain>(Info, Events, Methods);
-  Chain.AfterBatch = [] { TDSSessionManager::ClearThreadSession(); };
+  auto Handler = std::make_unique<TDSServerConnectionChain>(Info, Events, Methods, Budget);
+  std::weak_ptr<TConnectionMemory> Memory = Handler->Memory();
+  Chain.Handler = std::move(Handler);
+  Chain.BeforeBatch = [Memory] { TConnectionMemory::SetCurrent(Memory.lock()); };
+  Chain.AfterBatch = [] {
+    TConnectionMemory::SetCurrent(nullptr);
+    TDSSessionManager::ClearThreadSession();
+  };
   return Chain;
 }
 

@@ -14,14 +14,18 @@
 #include "server/methods/method_dispatcher.h"
 #include "server/methods/server_events.h"
 #include "transport/connection_chain.h"
+#include "vocabulary/client_memory.h"
 
 namespace tavrin {
 
 class TDSServerConnectionChain : public TDBXProtocolHandler {
  public:
-  // Events and Methods must outlive the chain.
+  // Events, Methods and Budget (when given) must outlive the chain.
   TDSServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
-                           IDSServerMethodProvider& Methods);
+                           IDSServerMethodProvider& Methods, TServerMemoryBudget* Budget = nullptr);
+
+  // What the connection's requests and unsent replies hold, within the server's budget.
+  const std::shared_ptr<TConnectionMemory>& Memory() const { return FMemory; }
 
   bool HandleProtocol() override { return FHandler->HandleProtocol(); }
   bool HandleNonBlockingProtocol() override { return FHandler->HandleNonBlockingProtocol(); }
@@ -29,12 +33,16 @@ class TDSServerConnectionChain : public TDBXProtocolHandler {
 
  private:
   TDBXContext FContext;  // first: the handler raises through it until destroyed
+  std::shared_ptr<TConnectionMemory> FMemory;
   std::unique_ptr<TDBXJSonServerProtocolHandler> FHandler;
 };
 
-// The transport's chain for a new connection of a server: the chain above, and the
-// thread's current session cleared after each batch of requests.
+// The transport's chain for a new connection of a server: the chain above, its memory
+// made the thread's current connection memory for each batch of requests, and the
+// thread's current session cleared after each batch. Budget: the server's allowance
+// for memory held on behalf of clients; null: only the per-connection cap applies.
 TDSTCPConnectionChain MakeServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
-                                                IDSServerMethodProvider& Methods);
+                                                IDSServerMethodProvider& Methods,
+                                                TServerMemoryBudget* Budget = nullptr);
 
 }  // namespace tavrin

@@ -6,7 +6,7 @@ namespace tavrin {
 
 TDSTCPServerLink::TDSTCPServerLink(TDSServer& Server)
     : FServer(Server), FTransport([this](const TDSTCPConnectionInfo& Info) {
-        return MakeServerConnectionChain(Info, FServer.Events, FServer.MethodProvider());
+        return MakeServerConnectionChain(Info, FServer.Events, FServer.MethodProvider(), &FMemoryBudget);
       }) {
   FTransport.SetSessionEvents(&FSessionEvents);
   FServer.AddTransport(*this);

@@ -9,11 +9,14 @@
 #include "server/component/server.h"
 #include "server/tcp/session_manager_events.h"
 #include "transport/tcp_server_transport.h"
+#include "vocabulary/client_memory.h"
+#include "vocabulary/defaults.h"
 
 namespace tavrin {
 
 class TDSTCPServerLink : public IDSServerTransport {
  public:
+  static constexpr std::int64_t kBytesPerMB = 1024 * 1024;
   // Attaches itself to Server, which starts it with the server.
   explicit TDSTCPServerLink(TDSServer& Server);
   // Stops the transport.
@@ -25,12 +28,21 @@ class TDSTCPServerLink : public IDSServerTransport {
   TDSTCPServerTransport& Transport() { return FTransport; }
   const TDSTCPServerTransport& Transport() const { return FTransport; }
 
+  // The memory all clients together may make the server hold, in bytes (0: no bound),
+  // and how long a request waits for room before it is refused. Set before Start.
+  void SetClientMemoryBudget(std::int64_t Bytes, std::chrono::milliseconds Wait) noexcept {
+    FMemoryBudget.SetLimit(Bytes, Wait);
+  }
+  const TServerMemoryBudget& ClientMemoryBudget() const { return FMemoryBudget; }
+
   void Start() override { FTransport.Start(); }
   void Stop() override { FTransport.Stop(); }
 
  private:
   TDSServer& FServer;
   TDSSessionManagerEvents FSessionEvents;
+  TServerMemoryBudget FMemoryBudget{defaults::kClientMemoryBudgetMB * kBytesPerMB,
+                                    std::chrono::milliseconds(defaults::kClientMemoryWaitMs)};
   TDSTCPServerTransport FTransport;  // last: stopped before what its connections use
 };
 

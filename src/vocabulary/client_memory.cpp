@@ -1,0 +1,120 @@
+#include "vocabulary/client_memory.h"
+
+#include <string>
+#include <utility>
+
+#include "vocabulary/dbx_error.h"
+
+namespace tavrin {
+
+namespace {
+thread_local std::shared_ptr<TConnectionMemory> GCurrentConnectionMemory;
+
+std::string MemoryMiB(std::int64_t Bytes) { return std::to_string(Bytes / (1024 * 1024)) + " MiB"; }
+}  // namespace
+
+// --- The server's budget -----------------------------------------------------------------
+
+TServerMemoryBudget::TServerMemoryBudget(std::int64_t Limit, std::chrono::milliseconds Wait) noexcept
+    : FLimit(Limit), FWait(Wait) {}
+
+void TServerMemoryBudget::SetLimit(std::int64_t Limit, std::chrono::milliseconds Wait) noexcept {
+  FLimit = Limit;
+  FWait = Wait;
+}
+
+bool TServerMemoryBudget::Take(std::int64_t Bytes) {
+  std::unique_lock Lock(FMutex);
+  if (FLimit > 0) {
+    // More than the whole budget never fits: no use waiting.
+    if (Bytes > FLimit) return false;
+    if (!FRoom.wait_for(Lock, FWait, [&] { return FHeld + Bytes <= FLimit; })) return false;
+  }
+  FHeld += Bytes;
+  return true;
+}
+
+void TServerMemoryBudget::Give(std::int64_t Bytes) noexcept {
+  {
+    std::lock_guard Lock(FMutex);
+    FHeld -= Bytes;
+  }
+  FRoom.notify_all();
+}
+
+std::int64_t TServerMemoryBudget::Held() const {
+  std::lock_guard Lock(FMutex);
+  return FHeld;
+}
+
+// --- A connection's share ----------------------------------------------------------------
+
+TConnectionMemory::TConnectionMemory(TServerMemoryBudget* Server, std::int64_t Cap) noexcept
+    : FServer(Server), FCap(Cap) {}
+
+TConnectionMemory::~TConnectionMemory() {
+  const std::int64_t Held = FHeld.load();
+  if (FServer != nullptr && Held > 0) FServer->Give(Held);
+}
+
+void TConnectionMemory::Charge(std::int64_t Bytes, std::string_view What) {
+  if (Bytes <= 0) return;
+  if (FCap > 0 && FHeld.load() + Bytes > FCap) {
+    throw TDBXError(TDBXErrorCodes::LimitExceeded,
+                    std::string(What) + " refused: the connection would hold more than " + MemoryMiB(FCap) +
+                        " in requests and unsent replies");
+  }
+  if (FServer != nullptr && !FServer->Take(Bytes)) {
+    throw TDBXError(TDBXErrorCodes::LimitExceeded,
+                    std::string(What) + " refused: the server holds all the memory it allows for its clients (" +
+                        MemoryMiB(FServer->Limit()) + "); try again later");
+  }
+  FHeld += Bytes;
+}
+
+void TConnectionMemory::Release(std::int64_t Bytes) noexcept {
+  if (Bytes <= 0) return;
+  FHeld -= Bytes;
+  if (FServer != nullptr) FServer->Give(Bytes);
+}
+
+const std::shared_ptr<TConnectionMemory>& TConnectionMemory::Current() noexcept { return GCurrentConnectionMemory; }
+
+void TConnectionMemory::SetCurrent(std::shared_ptr<TConnectionMemory> Memory) noexcept {
+  GCurrentConnectionMemory = std::move(Memory);
+}
+
+// --- One buffer's charge -----------------------------------------------------------------
+
+TClientMemoryHold::TClientMemoryHold(TClientMemoryHold&& Other) noexcept
+    : FOwner(std::exchange(Other.FOwner, nullptr)), FBytes(std::exchange(Other.FBytes, 0)) {}
+
+TClientMemoryHold& TClientMemoryHold::operator=(TClientMemoryHold&& Other) noexcept {
+  if (this != &Other) {
+    Reset();
+    FOwner = std::exchange(Other.FOwner, nullptr);
+    FBytes = std::exchange(Other.FBytes, 0);
+  }
+  return *this;
+}
+
+void TClientMemoryHold::Set(std::int64_t Total, std::string_view What) {
+  if (FOwner == nullptr) {
+    FOwner = TConnectionMemory::Current();
+    if (FOwner == nullptr) return;  // off a connection: nothing to count
+  }
+  if (Total > FBytes) {
+    FOwner->Charge(Total - FBytes, What);
+  } else {
+    FOwner->Release(FBytes - Total);
+  }
+  FBytes = Total;
+}
+
+void TClientMemoryHold::Reset() noexcept {
+  if (FOwner != nullptr) FOwner->Release(FBytes);
+  FBytes = 0;
+  FOwner.reset();
+}
+
+}  // namespace tavrin
