@@ -163,12 +163,21 @@ TEST(ServerConnection, CommandCloseHasNoReplyAndFreesTheHandle) {
   EXPECT_EQ(c.Serve(Execute(0, EchoRow("x"))), ErrorReply(29, "Invalid command handle:  0"));
 }
 
+// The server has no database connection of its own: the transaction and vendor requests
+// get fixed answers, read whole so the next request is served.
 TEST(ServerConnection, DatabaseRequestsGetTheDefaultAnswers) {
+  struct TCase { const char* Request; const char* Reply; };
+  const TCase Cases[] = {
+      {R"({"method":"txbegin","params":[2]})", R"({"result":[0]})"},
+      {R"({"method":"txend","params":[true,0]})", R"({"result":[]})"},
+      {R"({"method":"txend","params":[false,7]})", R"({"result":[]})"},
+      {R"({"method":"vendor_property","params":["x"]})", R"({"result":[""]})"},
+      {R"({"method":"vendor_property","params":["DriverName"]})", R"({"result":[""]})"},
+  };
   TConnectionChain c;
   c.Serve(kConnect);
-  EXPECT_EQ(c.Serve(R"({"method":"vendor_property","params":["x"]})"), R"({"result":[""]})");
-  EXPECT_EQ(c.Serve(R"({"method":"txbegin","params":[2]})"), R"({"result":[0]})");
-  EXPECT_EQ(c.Serve(R"({"method":"txend","params":[true,0]})"), R"({"result":[]})");
+  for (const TCase& Case : Cases) EXPECT_EQ(c.Serve(Case.Request), Case.Reply) << Case.Request;
+  EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(0));
 }
 
 TEST(ServerConnection, ServerConnectionPropertyIsRefusedOnlyWhileCommandsAreOpen) {
