@@ -35,18 +35,17 @@ std::string ReportedPort(TChildProcess& Program) {
   return "";
 }
 
-// An X server of its own on a display number nobody uses, for the life of the object;
-// DISPLAY names it meanwhile.
+// An X server of its own, for the life of the object; DISPLAY names it meanwhile. The X
+// server picks a free display number itself and reports it, so tests running side by
+// side never share one (and one test's end never takes another's display away).
 class TVirtualDisplay {
  public:
   TVirtualDisplay() {
-    for (int Number = 91; Number < 120 && !FServer; ++Number) {
-      if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(Number))) continue;
-      FName = ":" + std::to_string(Number);
-      FServer = std::make_unique<TChildProcess>(
-          kXvfb, Lines{FName, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-      FReady = Eventually([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(Number)); });
-    }
+    FServer = std::make_unique<TChildProcess>(
+        kXvfb, Lines{"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    const auto Number = FServer->OutLine(std::chrono::seconds(60));
+    FReady = Number.has_value() && !Number->empty();
+    if (FReady) FName = ":" + *Number;
     ::setenv("DISPLAY", FName.c_str(), 1);
   }
   // False when the X server never opened its display.
