@@ -1,5 +1,10 @@
-// What idle connections cost: 1,000 clients connected to a real transport with the real
-// request loop, each having made one request, then left alone for 10 seconds.
+// What idle connections cost the server: the tavrin program in a process of its own over
+// demo data (the real transport, each connection's whole handler chain with its command
+// link and session, the product's events), 1,000 clients that each logged in, as every
+// client of the shop's apps does first (so each holds its instance of the product's
+// class and its thread's database connection), then left alone for 10 seconds. The
+// server's own resident memory and CPU time are read from its /proc entries, so the
+// clients' sockets and this process's heap stay out of the figures.
 
 #include <benchmark/benchmark.h>
 
@@ -7,44 +12,27 @@
 
 #include <asio.hpp>
 #include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <memory>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
-#include "dbxstream/command_handler.h"
-#include "server/requests/server_handler_chain.h"
-#include "transport/tcp_server_transport.h"
+#include "bench_demo_folder.h"
+#include "server_process.h"
 
 namespace tavrin {
 namespace {
 
 constexpr int kIdleConnections = 1000;
 constexpr auto kIdleTime = std::chrono::seconds(10);
-constexpr char kConnectRequest[] = R"({"method":"connect","params":[{}]})";
-
-// The end of the chain: every message passes through unchanged.
-class TPassThroughLink : public TDBXConnectionHandler {
- public:
-  using TDBXConnectionHandler::TDBXConnectionHandler;
-};
-
-double ResidentKiB() {
-  std::ifstream Statm("/proc/self/statm");
-  long Pages = 0;
-  long Resident = 0;
-  Statm >> Pages >> Resident;
-  return static_cast<double>(Resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
-}
-
-double CpuSeconds() {
-  rusage Usage{};
-  getrusage(RUSAGE_SELF, &Usage);
-  const auto Seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-  return Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
-}
+constexpr auto kIdleServerStart = std::chrono::seconds(20);
+// A login of the demo user admin on a fresh connection, and the end of its last reply.
+constexpr char kIdleLoginRequests[] =
+    "{\"method\":\"connect\",\"params\":[{}]}"
+    "{\"method\":\"prepare\",\"params\":[-1,false,\"Corvane.ServerMethod\",\"TvxServerMethods8765.FazerLogin\"]}"
+    "{\"method\":\"execute\",\"params\":[{\"handle\":[0]},{\"data\":[14,\x25" "admin\x26" "zul123\xC0]}]}";
+constexpr std::string_view kIdleLoginReplyEnd = "[4,\xC0\xC0" "a\x09]}]}";
 
 void RaiseDescriptorLimit() {
   rlimit Limit{};
@@ -53,48 +41,58 @@ void RaiseDescriptorLimit() {
   setrlimit(RLIMIT_NOFILE, &Limit);
 }
 
+// Connects Client to Port and logs in; false when the server did not answer the login.
+bool LogIn(asio::ip::tcp::socket& Client, std::uint16_t Port) {
+  std::error_code Error;
+  Client.connect(asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), Port), Error);
+  if (Error) return false;
+  asio::write(Client, asio::buffer(kIdleLoginRequests, sizeof kIdleLoginRequests - 1), Error);
+  std::string Reply;
+  char Piece[512];
+  while (!Error && !Reply.ends_with(kIdleLoginReplyEnd)) {
+    Reply.append(Piece, Client.read_some(asio::buffer(Piece), Error));
+  }
+  return !Error;
+}
+
 void BM_IdleConnections1000(benchmark::State& State) {
   RaiseDescriptorLimit();
-  TDBXContext Context;
-  TDSTCPServerTransport Transport([&Context](const TDSTCPConnectionInfo& Info) {
-    TDSTCPConnectionChain Chain;
-    Chain.Handler = BuildServerHandlerChain(
-        Info.Channel, Context, defaults::kBufferKBSize,
-        [](TDBXContext& C, TDbxChannel&, std::unique_ptr<TDBXConnectionHandler> Output) {
-          return std::make_unique<TPassThroughLink>(C, std::move(Output));
-        },
-        nullptr);
-    return Chain;
-  });
-  Transport.SetPort(0);
-  Transport.Start();
-
+  TBenchDemoFolder Folder("tavrin-idle-bench-");
   for (auto _ : State) {
-    const double ResidentBefore = ResidentKiB();
+    const std::uint16_t Port = bench::FreePort();
+    // One client more than measured: the first one's login brings up what every later
+    // connection shares (the engine, the registry's classes), outside the figure.
+    bench::TServerProcess Server(Folder.Path(), Port, {"--max-connections", "0"});
     asio::io_context Io;
     std::vector<asio::ip::tcp::socket> Clients;
-    Clients.reserve(kIdleConnections);
-    const asio::ip::tcp::endpoint Server(asio::ip::address_v4::loopback(), Transport.BoundPort());
-    std::string Reply(64, '\0');
-    for (int i = 0; i < kIdleConnections; ++i) {
-      Clients.emplace_back(Io);
-      Clients.back().connect(Server);
-      asio::write(Clients.back(), asio::buffer(kConnectRequest, sizeof kConnectRequest - 1));
-      // The reply proves the connection's chain is built and its buffers in use.
-      Clients.back().read_some(asio::buffer(Reply));
+    Clients.reserve(kIdleConnections + 1);
+    Clients.emplace_back(Io);
+    const auto Deadline = std::chrono::steady_clock::now() + kIdleServerStart;
+    while (Server.Pid() > 0 && !LogIn(Clients.back(), Port) && std::chrono::steady_clock::now() < Deadline) {
+      Clients.back() = asio::ip::tcp::socket(Io);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    const double ResidentAfter = ResidentKiB();
+    const double ResidentBefore = bench::StatusKiB(Server.Pid(), "VmRSS");
+    bool Served = ResidentBefore >= 0;
+    for (int i = 0; Served && i < kIdleConnections; ++i) {
+      Clients.emplace_back(Io);
+      Served = LogIn(Clients.back(), Port);
+    }
+    if (!Served) {
+      State.SkipWithError("the server process did not serve every login");
+      return;
+    }
+    const double ResidentAfter = bench::StatusKiB(Server.Pid(), "VmRSS");
 
-    const double CpuBefore = CpuSeconds();
+    const double CpuBefore = bench::CpuSecondsOf(Server.Pid());
     std::this_thread::sleep_for(kIdleTime);
-    const double CpuUsed = CpuSeconds() - CpuBefore;
+    const double CpuUsed = bench::CpuSecondsOf(Server.Pid()) - CpuBefore;
 
     State.SetIterationTime(std::chrono::duration<double>(kIdleTime).count());
     State.counters["cpu_percent"] = 100.0 * CpuUsed / std::chrono::duration<double>(kIdleTime).count();
     State.counters["kib_per_connection"] = (ResidentAfter - ResidentBefore) / kIdleConnections;
-    State.counters["connections"] = static_cast<double>(Transport.ConnectionCount());
+    State.counters["connections"] = static_cast<double>(Clients.size() - 1);
   }
-  Transport.Stop();
 }
 BENCHMARK(BM_IdleConnections1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 

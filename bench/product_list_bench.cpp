@@ -11,12 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <asio.hpp>
 #include <chrono>
@@ -42,9 +37,8 @@
 #include "interleaved_ratio.h"
 #include "loopback_echo.h"
 #include "product/server_container.h"
+#include "server_process.h"
 #include "transport/tcp_client_channel.h"
-
-extern char** environ;
 
 namespace tavrin {
 namespace {
@@ -224,57 +218,6 @@ BENCHMARK(BM_ProductListFirstPage)->Iterations(5)->Unit(benchmark::kMillisecond)
 
 // --- The server in a process of its own ----------------------------------------------------
 
-// A port nobody listens on right now.
-std::uint16_t FreePort() {
-  asio::io_context Io;
-  asio::ip::tcp::acceptor Probe(Io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
-  return Probe.local_endpoint().port();
-}
-
-// A field of /proc/<pid>/status in KiB ("VmHWM", "VmRSS"); -1 when it cannot be read.
-double StatusKiB(pid_t Process, const std::string& Field) {
-  std::ifstream Status("/proc/" + std::to_string(Process) + "/status");
-  std::string Line;
-  while (std::getline(Status, Line)) {
-    if (Line.rfind(Field + ":", 0) == 0) return std::stod(Line.substr(Field.size() + 1));
-  }
-  return -1;
-}
-
-// The tavrin program serving the list folder without a window, its output discarded;
-// stopped like Ctrl+C when it goes.
-class TServerProcess {
- public:
-  explicit TServerProcess(std::uint16_t Port) {
-    const std::string PortText = std::to_string(Port);
-    const std::string Folder = ListFolder().Path();
-    std::vector<std::string> Words = {TAVRIN_PROGRAM, "--headless", "--data-folder", Folder, "--port", PortText};
-    std::vector<char*> Argv;
-    for (std::string& Word : Words) Argv.push_back(Word.data());
-    Argv.push_back(nullptr);
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&FPid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0) FPid = -1;
-    posix_spawn_file_actions_destroy(&Actions);
-  }
-  ~TServerProcess() {
-    if (FPid <= 0) return;
-    kill(FPid, SIGINT);
-    int Status = 0;
-    waitpid(FPid, &Status, 0);
-  }
-  TServerProcess(const TServerProcess&) = delete;
-  TServerProcess& operator=(const TServerProcess&) = delete;
-
-  pid_t Pid() const { return FPid; }
-
- private:
-  pid_t FPid = -1;
-};
-
 // A client of the server process once it listens; null when it never did.
 std::unique_ptr<TListClient> ConnectWhenListening(std::uint16_t Port) {
   const auto Deadline = std::chrono::steady_clock::now() + kListServerStart;
@@ -291,8 +234,8 @@ std::unique_ptr<TListClient> ConnectWhenListening(std::uint16_t Port) {
 void BM_ProductListServerMemory(benchmark::State& State) {
   static_cast<void>(ListFolder());  // made before the server starts
   for (auto _ : State) {
-    const std::uint16_t Port = FreePort();
-    TServerProcess Server(Port);
+    const std::uint16_t Port = bench::FreePort();
+    bench::TServerProcess Server(ListFolder().Path(), Port);
     std::unique_ptr<TListClient> Client = ConnectWhenListening(Port);
     if (Server.Pid() <= 0 || !Client) {
       State.SkipWithError("the server process did not start");
@@ -300,9 +243,9 @@ void BM_ProductListServerMemory(benchmark::State& State) {
     }
     // The connection's instance exists once a provider method ran; then the peak so far.
     Client->Names();
-    const double PeakBefore = StatusKiB(Server.Pid(), "VmHWM");
+    const double PeakBefore = bench::StatusKiB(Server.Pid(), "VmHWM");
     const TDBXRecordsReply Reply = Client->Get(kListAll, 0);
-    const double PeakAfter = StatusKiB(Server.Pid(), "VmHWM");
+    const double PeakAfter = bench::StatusKiB(Server.Pid(), "VmHWM");
     const auto PacketBytes = static_cast<double>(std::get<std::vector<std::uint8_t>>(Reply.Data.Value).size());
     State.SetIterationTime(1);
     State.counters["packet_kib"] = PacketBytes / 1024;

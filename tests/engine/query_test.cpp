@@ -31,8 +31,8 @@ constexpr char kSchema[] =
     " ('Pão', 0.5, 0.9, 120, null), ('Café', 10, 15.5, 3.25, 0), ('Arroz', 4, 6, 0, 1), ('Açúcar', 3, 4.5, 10, 0);"
     "create table notas (texto text);";
 
-// The product's login statement, as it writes it.
-constexpr char kLoginStatement[] =
+// A lookup with named parameters compared against upper-cased columns.
+constexpr char kLookupStatement[] =
     "select nivel, inativo, mnctrlest from tabuser where upper(nome)=:pNome and upper(senha)=:pSenha";
 
 class QueryTest : public TDatabaseFixture {
@@ -127,21 +127,22 @@ TEST_F(QueryTest, ChangingTheFolderOfAnOpenQueryFails) {
   EXPECT_EQ(Query->DatabaseName(), Folder() + "/outra");
 }
 
-TEST_F(QueryTest, TheLoginStatementFindsUsersByUpperCasedParameters) {
+TEST_F(QueryTest, UpperInAStatementRaisesOnlyAToZAndParametersMatchByNameInAnyCase) {
   struct TCase {
     const char* Name;
     const char* Password;
     std::int32_t Rows;
     std::int32_t Level;
   };
-  // upper() raises only a to z, as the product does with the values it binds.
+  // upper() raises only a to z: a caller raising its values the same way finds the row.
+  // What a login answers is decided above the engine (support/login_outcomes.h).
   const TCase Cases[] = {
       {"ADMIN", "ZUL123", 1, 9},
       {"JOãO", "CAFé", 1, 5},
       {"JOÃO", "CAFÉ", 0, 0},
       {"ADMIN", "ERRADA", 0, 0},
   };
-  auto Query = MakeQuery(kLoginStatement);
+  auto Query = MakeQuery(kLookupStatement);
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     Query->ParamByName("pNome").SetAsString(Case.Name);
@@ -156,7 +157,7 @@ TEST_F(QueryTest, TheLoginStatementFindsUsersByUpperCasedParameters) {
 }
 
 TEST_F(QueryTest, ParametersAreTheStatementsOnceItRunsAndStartUnboundWithEachChange) {
-  auto Query = MakeQuery(kLoginStatement);
+  auto Query = MakeQuery(kLookupStatement);
   Query->ParamByName("pNome").SetAsString("ADMIN");
   EXPECT_EQ(FailureOf([&] { Query->Open(); }), "No value for parameter: pSenha");
   // Once it ran, the list is the statement's, in its order and spelling.

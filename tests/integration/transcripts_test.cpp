@@ -130,52 +130,69 @@ class TReplayBound {
   std::thread FThread;     // last: started once the rest is ready
 };
 
+// Sends the client's pieces to Port and checks each reply byte for byte, then that the
+// server closed the connection. Each client piece goes in writes of at most Segment
+// bytes with Pause between them (the channel sends each write at once).
+void Replay(std::uint16_t Port, const std::vector<TTranscriptPiece>& Pieces, std::size_t Segment,
+            std::chrono::milliseconds Pause) {
+  ASSERT_FALSE(Pieces.empty());
+  // The transcript sends the opening probe itself.
+  TDBXTcpClientChannel Channel("127.0.0.1", Port, false);
+  TReplayBound Bound(Channel);
+  for (std::size_t Index = 0; Index < Pieces.size(); ++Index) {
+    const auto& Piece = Pieces[Index];
+    const auto* Bytes = reinterpret_cast<const std::uint8_t*>(Piece.Bytes.data());
+    if (Piece.FromClient) {
+      for (std::size_t At = 0; At < Piece.Bytes.size(); At += Segment) {
+        if (At > 0) std::this_thread::sleep_for(Pause);
+        Channel.Write({Bytes + At, std::min(Segment, Piece.Bytes.size() - At)});
+      }
+      continue;
+    }
+    std::string Reply(Piece.Bytes.size(), '\0');
+    std::size_t Have = 0;
+    try {
+      while (Have < Reply.size()) {
+        auto* Into = reinterpret_cast<std::uint8_t*>(Reply.data()) + Have;
+        Have += static_cast<std::size_t>(Channel.Read({Into, Reply.size() - Have}));
+      }
+    } catch (const std::exception& Error) {
+      Reply.resize(Have);
+      ADD_FAILURE() << "reply " << Index << " cut short: " << Error.what();
+    }
+    ASSERT_EQ(TraceText({reinterpret_cast<const std::uint8_t*>(Reply.data()), Reply.size()}),
+              TraceText({Bytes, Piece.Bytes.size()}))
+        << "reply " << Index;
+  }
+  std::uint8_t Extra[64];
+  bool Closed = false;
+  std::int32_t Count = 0;
+  try {
+    Count = Channel.Read(Extra);
+    Closed = Count <= 0;
+  } catch (const std::exception&) {
+    Closed = true;
+  }
+  EXPECT_TRUE(Closed) << "more bytes after the transcript: " << TraceText({Extra, static_cast<std::size_t>(Count)});
+  EXPECT_FALSE(Bound.Fired()) << "the server kept the connection open (or a reply was short)";
+}
+
 TEST_F(TranscriptTest, EveryRepliedByteIsTheServersAndTheConnectionEndsAfterTheLast) {
   for (const char* Name : {"login.txt", "table.txt", "error.txt"}) {
     SCOPED_TRACE(Name);
     const std::string Transcript = ReadText(kTranscriptFolder / Name);
     EXPECT_NE(ReadText(kGuide).find(kFenceStart + Transcript + kFenceEnd), std::string::npos)
         << "the guide does not show " << Name << " whole";
-    const auto Pieces = PiecesOf(Transcript);
-    ASSERT_FALSE(Pieces.empty());
-    // The transcript sends the opening probe itself.
-    TDBXTcpClientChannel Channel("127.0.0.1", FContainer.BoundPort(), false);
-    {
-      TReplayBound Bound(Channel);
-      for (std::size_t Index = 0; Index < Pieces.size(); ++Index) {
-        const auto& Piece = Pieces[Index];
-        const auto* Bytes = reinterpret_cast<const std::uint8_t*>(Piece.Bytes.data());
-        if (Piece.FromClient) {
-          Channel.Write({Bytes, Piece.Bytes.size()});
-          continue;
-        }
-        std::string Reply(Piece.Bytes.size(), '\0');
-        std::size_t Have = 0;
-        try {
-          while (Have < Reply.size()) {
-            auto* Into = reinterpret_cast<std::uint8_t*>(Reply.data()) + Have;
-            Have += static_cast<std::size_t>(Channel.Read({Into, Reply.size() - Have}));
-          }
-        } catch (const std::exception& Error) {
-          Reply.resize(Have);
-          ADD_FAILURE() << "reply " << Index << " cut short: " << Error.what();
-        }
-        ASSERT_EQ(TraceText({reinterpret_cast<const std::uint8_t*>(Reply.data()), Reply.size()}),
-                  TraceText({Bytes, Piece.Bytes.size()}))
-            << "reply " << Index;
-      }
-      std::uint8_t Extra[64];
-      bool Closed = false;
-      std::int32_t Count = 0;
-      try {
-        Count = Channel.Read(Extra);
-        Closed = Count <= 0;
-      } catch (const std::exception&) {
-        Closed = true;
-      }
-      EXPECT_TRUE(Closed) << "more bytes after the transcript: " << TraceText({Extra, static_cast<std::size_t>(Count)});
-      EXPECT_FALSE(Bound.Fired()) << "the server kept the connection open (or a reply was short)";
-    }
+    Replay(FContainer.BoundPort(), PiecesOf(Transcript), std::string::npos, {});
+  }
+}
+
+// A slow mobile link: every request arrives in small TCP segments with pauses between
+// them, cut inside the probe, inside tokens and inside the binary row data alike.
+TEST_F(TranscriptTest, RequestsArrivingInSmallSegmentsWithPausesGetTheSameReplies) {
+  for (const char* Name : {"login.txt", "table.txt"}) {
+    SCOPED_TRACE(Name);
+    Replay(FContainer.BoundPort(), PiecesOf(ReadText(kTranscriptFolder / Name)), 3, std::chrono::milliseconds(10));
   }
 }
 

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
+#include <latch>
 #include <mutex>
 #include <memory>
 #include <string>
@@ -24,10 +26,12 @@
 #include "vocabulary/unicode_text.h"
 #include "demo_data/demo_data.h"
 #include "support/error_of.h"
+#include "support/login_exchange.h"
 #include "support/login_outcomes.h"
 #include "support/temp_folder.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
+#include "server/sessions/session_manager.h"
 
 namespace tavrin::testing {
 namespace {
@@ -244,30 +248,92 @@ TEST_F(ServerContainerTest, AClientsThreadKeepsOneDatabaseConnectionUntilTheClie
   EXPECT_EQ(TSqliteConnection::OpenCount(), 0);
 }
 
-TEST_F(ServerContainerTest, FiftyClientsLogInAtOnceAndAStopLeavesNoDatabaseFileOpen) {
-  constexpr int kClients = 50;
+TEST_F(ServerContainerTest, FiftyClientsLoggingInAtOnceEachGetTheirOwnAnswerAndAStopLeavesNoDatabaseFileOpen) {
+  constexpr std::size_t kClients = 50;
   constexpr std::size_t kLoginsEach = 4;
+  constexpr std::size_t kOutcomes = std::size(kDemoLoginOutcomes);
   auto Server = std::make_unique<TServerContainer1>(FServices, TServerContainerSettings{.Port = 0});
   std::vector<std::unique_ptr<TContainerClient>> Clients;
-  for (int i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TContainerClient>(Server->BoundPort()));
-  std::atomic<int> Wrong{0};
+  for (std::size_t i = 0; i < kClients; ++i) Clients.push_back(std::make_unique<TContainerClient>(Server->BoundPort()));
+  // Neighbours ask for different users, so an answer that reached the wrong client or a
+  // binding shared between threads shows as a wrong level.
+  std::vector<std::string> Wrong[kClients];
+  std::latch Start(kClients);
   std::vector<std::thread> Threads;
-  for (std::size_t i = 0; i < Clients.size(); ++i) {
+  for (std::size_t i = 0; i < kClients; ++i) {
     Threads.emplace_back([&, i] {
+      Start.arrive_and_wait();
       for (std::size_t Login = 0; Login < kLoginsEach; ++Login) {
-        const bool Maria = (i + Login) % 2 == 0;
-        const std::int32_t Result = Maria ? Clients[i]->Call(u"FazerLogin", {"maria", "maria2024"})
-                                          : Clients[i]->Call(u"FazerLogin", {"carlos", "carlos1"});
-        if (Result != (Maria ? 3 : -2)) ++Wrong;
+        const TLoginOutcome& Case = kDemoLoginOutcomes[(i + Login) % kOutcomes];
+        std::string Got;
+        try {
+          const std::int32_t Result = Clients[i]->Call(u"FazerLogin", {Case.User, Case.Password});
+          if (Result == Case.Result) continue;
+          Got = std::to_string(Result);
+        } catch (const std::exception& Error) {
+          Got = Error.what();
+        }
+        Wrong[i].push_back(std::string(Case.User) + ": " + Got + " instead of " + std::to_string(Case.Result));
       }
     });
   }
   for (std::thread& Thread : Threads) Thread.join();
-  EXPECT_EQ(Wrong, 0);
-  EXPECT_EQ(TSqliteConnection::OpenCount(), kClients);  // one per connection thread
+  for (std::size_t i = 0; i < kClients; ++i) {
+    for (const std::string& Answer : Wrong[i]) ADD_FAILURE() << "client " << i << ", " << Answer;
+  }
+  const Lines Log = FLog.Snapshot();
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), std::string(C::kConnected) + "127.0.0.1"),
+            static_cast<std::ptrdiff_t>(kClients));
+  EXPECT_EQ(std::count_if(Log.begin(), Log.end(), [](const std::string& Line) { return Line.ends_with(M::kLoggingIn); }),
+            static_cast<std::ptrdiff_t>(kClients * kLoginsEach));
+  EXPECT_EQ(TSqliteConnection::OpenCount(), static_cast<std::int64_t>(kClients));  // one per connection thread
 
   Server.reset();  // with every client still connected
   EXPECT_EQ(TSqliteConnection::OpenCount(), 0);
+}
+
+TEST_F(ServerContainerTest, ARestartOnTheSamePortRightAfterAStopThatClosedLiveConnectionsServesAtOnce) {
+  auto First = std::make_unique<TServerContainer1>(FServices, TServerContainerSettings{.Port = 0});
+  const std::uint16_t Port = First->BoundPort();
+  {
+    std::vector<std::unique_ptr<TContainerClient>> Clients;
+    for (int i = 0; i < 3; ++i) {
+      Clients.push_back(std::make_unique<TContainerClient>(Port));
+      EXPECT_EQ(Clients.back()->Call(u"FazerLogin", {"admin", "zul123"}), 9);
+    }
+    // The server closes them first: its side of each connection lingers on the port.
+    First.reset();
+  }
+  std::unique_ptr<TServerContainer1> Second;
+  try {
+    Second = std::make_unique<TServerContainer1>(FServices, TServerContainerSettings{.Port = Port});
+  } catch (const TDBXError& Error) {
+    FAIL() << Error.Message();
+  }
+  EXPECT_EQ(Second->BoundPort(), Port);
+  TContainerClient Client(Port);
+  EXPECT_EQ(Client.Call(u"FazerLogin", {"admin", "zul123"}), 9);
+}
+
+// A phone that loses its link mid-session: the connection ends in a reset, without the
+// disconnect request, so the server closes the session but logs no disconnect line.
+TEST_F(ServerContainerTest, AClientThatResetsItsConnectionHasItsSessionClosedWithoutADisconnectLine) {
+  TDSSessionManager& Sessions = TDSSessionManager::Instance();
+  const std::size_t SessionsBefore = Sessions.GetSessionCount();
+  testing::TTestClient Phone;
+  ASSERT_TRUE(Phone.Connect(FContainer.BoundPort()));
+  Phone.Send(std::string(kLoginConnect) + kLoginPrepare + kLoginExecute);
+  const std::string Replies = Phone.ReadUntil(kLoginExecuteReply);
+  ASSERT_TRUE(Replies.ends_with(kLoginExecuteReply)) << Replies;
+  EXPECT_EQ(Sessions.GetSessionCount(), SessionsBefore + 1);
+
+  Phone.Reset();
+  EXPECT_TRUE(Eventually([&] { return Sessions.GetSessionCount() == SessionsBefore; }));
+  EXPECT_TRUE(Eventually([&] { return FContainer.DSTCPServerTransport1.Transport().ConnectionCount() == 0; }));
+  EXPECT_EQ(FLog.Snapshot(), (Lines{std::string(C::kConnected) + "127.0.0.1", LoggingIn("admin"), M::kConnected,
+                                   M::kLoginOk, M::kDisconnected}));
+  TContainerClient Honest(FContainer.BoundPort());
+  EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
 }
 
 TEST_F(ServerContainerTest, VersionAndWebModuleAnswer) {

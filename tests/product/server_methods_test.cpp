@@ -126,18 +126,45 @@ TEST_F(ServerMethodsTest, VersionAndWebModule) {
   EXPECT_TRUE(FLog.Lines.empty());
 }
 
-TEST_F(ServerMethodsTest, ProductQueryIsSetUpAtEachOpening) {
-  Execute("update tabest1 set inativo = null where codigo = 1");
-  FModule.qryEst1().Open();
-  EXPECT_EQ(FModule.qryEst1().SQL().Lines(),
-            (std::vector<std::string>{"select codigo, produto, precocusto, precovenda, quantidade", "from tabest1",
-                                      "where (inativo is null) or (inativo=false)", "order by produto"}));
-  EXPECT_EQ(FModule.qryEst1().DatabaseName(), Folder());
-  EXPECT_EQ(FModule.qryEst1().FieldCount(), 5);
-  EXPECT_GT(FModule.qryEst1().RecordCount(), 0);
-  FModule.qryEst1().Close();
+TEST_F(ServerMethodsTest, ProductQueryListsActiveProductsByDescriptionFromTheFolderOfEachOpening) {
+  Execute("delete from tabest1;"
+          "insert into tabest1 (codigo, produto, precocusto, precovenda, quantidade, inativo) values"
+          " (1, 'P\u00e3o', 0.5, 0.9, 120, null), (2, 'Feij\u00e3o', 4, 6, 0, 1), (3, 'Caf\u00e9', 10, 15.5, 3.25, 0),"
+          " (4, 'Arroz', 3, 4.5, 10, 0), (5, 'Banana', 1, 2, 7, null)");
+  struct TRow {
+    std::int32_t Code;
+    std::string Description;
+    double Cost, Price, Quantity;
+  };
+  const auto Rows = [this] {
+    std::vector<TRow> Got;
+    TQuery& Query = FModule.qryEst1();
+    Query.Open();
+    EXPECT_EQ(Query.FieldCount(), 5);
+    for (Query.First(); !Query.Eof(); Query.Next()) {
+      Got.push_back({Query.Fields(0).AsInteger(), Query.Fields(1).AsString(), Query.Fields(2).AsFloat(),
+                     Query.Fields(3).AsFloat(), Query.Fields(4).AsFloat()});
+    }
+    Query.Close();
+    return Got;
+  };
+  const std::vector<TRow> Got = Rows();
+  ASSERT_EQ(Got.size(), 4u);  // the inactive one left out
+  const std::vector<std::int32_t> Codes{4, 5, 3, 1};
+  for (std::size_t i = 0; i < Got.size(); ++i) EXPECT_EQ(Got[i].Code, Codes[i]) << Got[i].Description;
+  EXPECT_EQ(Got[2].Description, "Caf\u00e9");
+  EXPECT_EQ(Got[2].Cost, 10);
+  EXPECT_EQ(Got[2].Price, 15.5);
+  EXPECT_EQ(Got[2].Quantity, 3.25);
   EXPECT_EQ(FLog.Lines, (std::vector<std::string>{T::kConnected, T::kDisconnected}));
   EXPECT_TRUE(FSession.Passwords().empty());  // the product list adds no password
+
+  // The next opening reads the folder the services name then.
+  TTempFolder Other;
+  CreateDemoData(Other.Path().string());
+  FDataFolder = Other.Path().string();
+  EXPECT_GT(Rows().size(), 4u);
+  EXPECT_EQ(FModule.qryEst1().DatabaseName(), FDataFolder);
 }
 
 TEST_F(ServerMethodsTest, ProductProviderServesTheProductQueryWithDefaultSettings) {

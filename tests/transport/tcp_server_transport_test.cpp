@@ -147,30 +147,30 @@ TEST_F(TcpTransport, RegistryHandlesStartAtOneAndReuseTheLowestFree) {
   EXPECT_EQ(Fifth->Ask("handle"), "4");
 }
 
-TEST(TcpTransportRegistry, GrowsByThirtyTwoAndNeverReleasesAnotherConnectionsSlot) {
+TEST(TcpTransportRegistry, HandsOutLowestFreeHandlesAndNeverReleasesAnotherConnectionsSlot) {
+  constexpr std::size_t kEntries = 100;  // well past the slots a fresh registry has
   TDSConnectionRegistry Registry;
   // Stand-ins for connections: the registry only compares and hands back the pointers.
-  std::vector<char> Connections(12);
+  std::vector<char> Connections(kEntries + 2);
   const auto Entry = [&](std::size_t i) { return reinterpret_cast<TDSTCPConnection*>(&Connections[i]); };
 
-  EXPECT_EQ(Registry.Capacity(), 10u);
-  for (std::size_t i = 1; i <= 9; ++i) {
-    EXPECT_EQ(Registry.Register(Entry(i)), static_cast<std::int32_t>(i));
+  for (std::size_t i = 1; i <= kEntries; ++i) {
+    ASSERT_EQ(Registry.Register(Entry(i)), static_cast<std::int32_t>(i));
   }
-  EXPECT_EQ(Registry.Capacity(), 10u);
-  EXPECT_EQ(Registry.Register(Entry(10)), 10);  // the first new slot: the old length
-  EXPECT_EQ(Registry.Capacity(), 42u);
-  EXPECT_EQ(Registry.Find(10), Entry(10));
+  for (std::size_t i = 1; i <= kEntries; ++i) ASSERT_EQ(Registry.Find(static_cast<std::int32_t>(i)), Entry(i));
 
+  EXPECT_TRUE(Registry.Unregister(70, Entry(70)));
   EXPECT_TRUE(Registry.Unregister(3, Entry(3)));
   EXPECT_FALSE(Registry.Unregister(3, Entry(3)));  // repeated
-  EXPECT_EQ(Registry.Register(Entry(11)), 3);
+  EXPECT_EQ(Registry.Find(3), nullptr);
+  EXPECT_EQ(Registry.Register(Entry(kEntries + 1)), 3);
+  EXPECT_EQ(Registry.Register(Entry(0)), 70);
   // A late unregister by the slot's previous owner leaves the new owner in place.
   EXPECT_FALSE(Registry.Unregister(3, Entry(3)));
-  EXPECT_EQ(Registry.Find(3), Entry(11));
+  EXPECT_EQ(Registry.Find(3), Entry(kEntries + 1));
   EXPECT_FALSE(Registry.Unregister(0, nullptr));
-  EXPECT_FALSE(Registry.Unregister(99, Entry(1)));
-  EXPECT_EQ(Registry.Count(), 10u);
+  EXPECT_FALSE(Registry.Unregister(static_cast<std::int32_t>(kEntries) + 50, Entry(1)));
+  EXPECT_EQ(Registry.Count(), kEntries);
 }
 
 TEST_F(TcpTransport, StopWithClientsConnectedClosesThemAndJoinsEveryThread) {

@@ -57,6 +57,22 @@ class TTestClient {
     return Got;
   }
 
+  // What arrived until it ended with Suffix, or until Patience ran out or the server
+  // closed (then without Suffix at its end).
+  std::string ReadUntil(std::string_view Suffix, std::chrono::milliseconds Patience = kPatience) {
+    std::string Got;
+    const auto Deadline = std::chrono::steady_clock::now() + Patience;
+    while (!Got.ends_with(Suffix)) {
+      char Byte = 0;
+      const auto Some = ReadSome(&Byte, 1, Deadline);
+      if (!Some || *Some == 0) {
+        break;
+      }
+      Got += Byte;
+    }
+    return Got;
+  }
+
   // One line without its line feed, or nothing when none came within Patience.
   std::optional<std::string> ReadLine(std::chrono::milliseconds Patience = kPatience) {
     std::string Line;

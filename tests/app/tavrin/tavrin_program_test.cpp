@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "demo_data/demo_data.h"
 #include "support/child_process.h"
+#include "support/login_exchange.h"
 #include "support/temp_folder.h"
+#include "transport/test_client.h"
 
 namespace tavrin::testing {
 namespace {
@@ -76,6 +79,23 @@ TEST_F(ServerProgramTest, ServesALoginFromTheCliAndStopsCleanlyOnTerm) {
 
   EXPECT_TRUE(FServer->RequestStop());
   EXPECT_EQ(FServer->Wait(), 0);
+}
+
+TEST_F(ServerProgramTest, TermWhileAClientIsMidSessionClosesItsConnectionAndEndsWithCodeZero) {
+  ASSERT_NO_FATAL_FAILURE(StartServer());
+  TTestClient Client;
+  ASSERT_TRUE(Client.Connect(static_cast<std::uint16_t>(std::stoi(FPort))));
+  Client.Send(std::string(kLoginConnect) + kLoginPrepare);
+  const std::string Replies = Client.ReadUntil(kLoginPrepareReplyEnd);
+  ASSERT_TRUE(Replies.ends_with(kLoginPrepareReplyEnd)) << Replies;
+  // Half a request: the connection's thread waits inside it for the rest.
+  const std::string Execute = kLoginExecute;
+  Client.Send(Execute.substr(0, Execute.size() / 2));
+  EXPECT_FALSE(FServer->OutLinesUntil(" - Conex\u00e3o do endere\u00e7o 127.0.0.1").empty());
+
+  EXPECT_TRUE(FServer->RequestStop());
+  EXPECT_EQ(FServer->Wait(), 0);
+  EXPECT_TRUE(Client.ClosedByServer());
 }
 
 TEST_F(ServerProgramTest, ASecondServerOnTheSamePortEndsWithCodeOneAndTheFirstKeepsServing) {

@@ -1,9 +1,11 @@
 // The real program with its window, on a virtual X display (Xvfb): it serves a login
-// from tavrin-cli, and closing the window ends it with exit code 0.
+// from tavrin-cli, and closing the window ends it with exit code 0, closing the
+// connection of a client that is mid-session.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -12,8 +14,10 @@
 
 #include "demo_data/demo_data.h"
 #include "support/child_process.h"
+#include "support/login_exchange.h"
 #include "support/eventually.h"
 #include "support/temp_folder.h"
+#include "transport/test_client.h"
 
 namespace tavrin::testing {
 namespace {
@@ -31,18 +35,17 @@ std::string ReportedPort(TChildProcess& Program) {
   return "";
 }
 
-// An X server of its own on a display number nobody uses, for the life of the object;
-// DISPLAY names it meanwhile.
+// An X server of its own, for the life of the object; DISPLAY names it meanwhile. The X
+// server picks a free display number itself and reports it, so tests running side by
+// side never share one (and one test's end never takes another's display away).
 class TVirtualDisplay {
  public:
   TVirtualDisplay() {
-    for (int Number = 91; Number < 120 && !FServer; ++Number) {
-      if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(Number))) continue;
-      FName = ":" + std::to_string(Number);
-      FServer = std::make_unique<TChildProcess>(
-          kXvfb, Lines{FName, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-      FReady = Eventually([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(Number)); });
-    }
+    FServer = std::make_unique<TChildProcess>(
+        kXvfb, Lines{"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    const auto Number = FServer->OutLine(std::chrono::seconds(60));
+    FReady = Number.has_value() && !Number->empty();
+    if (FReady) FName = ":" + *Number;
     ::setenv("DISPLAY", FName.c_str(), 1);
   }
   // False when the X server never opened its display.
@@ -101,9 +104,19 @@ TEST_F(WindowProgram, ServesALoginAndClosingTheWindowEndsWithCodeZero) {
   }));
   EXPECT_EQ(Out, Lines{"9 - login OK, user level 9"});
 
+  // A client mid-session, its thread waiting inside half a request, when the window closes.
+  TTestClient Client;
+  ASSERT_TRUE(Client.Connect(static_cast<std::uint16_t>(std::stoi(Port))));
+  Client.Send(std::string(kLoginConnect) + kLoginPrepare);
+  const std::string Replies = Client.ReadUntil(kLoginPrepareReplyEnd);
+  ASSERT_TRUE(Replies.ends_with(kLoginPrepareReplyEnd)) << Replies;
+  const std::string Execute = kLoginExecute;
+  Client.Send(Execute.substr(0, Execute.size() / 2));
+
   TChildProcess Close("/usr/bin/python3", {TAVRIN_CLOSE_WINDOW, "TAVRIN - Velmora"});
   EXPECT_EQ(Close.Wait(std::chrono::seconds(90)), 0) << Close.ErrLine(std::chrono::milliseconds(10)).value_or("");
   EXPECT_EQ(Server.Wait(std::chrono::seconds(60)), 0);
+  EXPECT_TRUE(Client.ClosedByServer());
 }
 
 TEST_F(WindowProgram, ABusyPortShowsTheApplicationErrorBoxAndEndsWithCodeOne) {

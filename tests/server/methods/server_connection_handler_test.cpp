@@ -163,12 +163,21 @@ TEST(ServerConnection, CommandCloseHasNoReplyAndFreesTheHandle) {
   EXPECT_EQ(c.Serve(Execute(0, EchoRow("x"))), ErrorReply(29, "Invalid command handle:  0"));
 }
 
+// The server has no database connection of its own: the transaction and vendor requests
+// get fixed answers, read whole so the next request is served.
 TEST(ServerConnection, DatabaseRequestsGetTheDefaultAnswers) {
+  struct TCase { const char* Request; const char* Reply; };
+  const TCase Cases[] = {
+      {R"({"method":"txbegin","params":[2]})", R"({"result":[0]})"},
+      {R"({"method":"txend","params":[true,0]})", R"({"result":[]})"},
+      {R"({"method":"txend","params":[false,7]})", R"({"result":[]})"},
+      {R"({"method":"vendor_property","params":["x"]})", R"({"result":[""]})"},
+      {R"({"method":"vendor_property","params":["DriverName"]})", R"({"result":[""]})"},
+  };
   TConnectionChain c;
   c.Serve(kConnect);
-  EXPECT_EQ(c.Serve(R"({"method":"vendor_property","params":["x"]})"), R"({"result":[""]})");
-  EXPECT_EQ(c.Serve(R"({"method":"txbegin","params":[2]})"), R"({"result":[0]})");
-  EXPECT_EQ(c.Serve(R"({"method":"txend","params":[true,0]})"), R"({"result":[]})");
+  for (const TCase& Case : Cases) EXPECT_EQ(c.Serve(Case.Request), Case.Reply) << Case.Request;
+  EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(0));
 }
 
 TEST(ServerConnection, ServerConnectionPropertyIsRefusedOnlyWhileCommandsAreOpen) {
@@ -351,17 +360,24 @@ TEST(CommandTable, HandlesAreTheLowestFreeIndex) {
   EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias, 2)), PrepareReply(2));
 }
 
-TEST(CommandTable, TheSeventeenthOpenCommandGrowsTheTableByEight) {
+TEST(CommandTable, ManyOpenCommandsEachKeepTheirHandleAndFreedHandlesAreReused) {
+  constexpr int kOpen = 100;  // well past the handles a fresh connection starts with
   TConnectionChain c;
   c.Serve(kConnect);
-  for (int Handle = 0; Handle < 16; ++Handle) c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias));
-  EXPECT_EQ(c.Server->CommandTable().SlotCount(), 16u);
-  EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(16));
-  EXPECT_EQ(c.Server->CommandTable().SlotCount(), 24u);
-  EXPECT_EQ(c.Serve(Execute(16, EchoRow("z"))), EchoReply("z"));
+  for (int Handle = 0; Handle < kOpen; ++Handle) {
+    ASSERT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(Handle));
+  }
+  // Every command still answers on its own handle.
+  for (int Handle : {0, 15, 16, 17, 63, kOpen - 1}) {
+    const std::string Text = "h" + std::to_string(Handle);
+    EXPECT_EQ(c.Serve(Execute(Handle, EchoRow(Text))), EchoReply(Text)) << Handle;
+  }
+  c.Serve(CommandClose(70));
   c.Serve(CommandClose(5));
   EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(5));
-  EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(17));
+  EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(70));
+  EXPECT_EQ(c.Serve(Prepare("Corvane.ServerMethod", kEchoAlias)), PrepareReply(kOpen));
+  EXPECT_EQ(c.Serve(Execute(70, EchoRow("again"))), EchoReply("again"));
 }
 
 }  // namespace
