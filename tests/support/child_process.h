@@ -7,6 +7,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// Sockets' header first: a test program of this folder may use asio, which needs it
+// before windows.h.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <filesystem>

@@ -9,6 +9,9 @@
 #include "support/temp_folder.h"
 
 #if defined(_WIN32)
+// Sockets' header first: a test program of this folder may use asio, which needs it
+// before windows.h.
+#include <winsock2.h>
 #include <windows.h>
 
 #include "platform/utf16_win.h"

@@ -10,7 +10,8 @@ windows_installer.py WINE MAKE_PREFIX MSI WIXL WXS BUILD_DIR HOST_CLI
   - a second MSI with a higher version, built here with wixl, upgrades in place while
     the installed TAVRIN runs with its window: the program is closed first (exit code
     0) and one TAVRIN, the newer, is registered afterwards;
-  - `msiexec /x` removes the program files and the shortcut; the data folder stays.
+  - `msiexec /x`, while a headless TAVRIN runs (no window to close), ends it and removes
+    the program files and the shortcut; the data folder stays.
 """
 
 import getpass
@@ -117,7 +118,24 @@ def run(wine, msi, wixl, wxs, build_dir, host_cli, work):
     if not all(os.path.isfile(path) for path in programs):
         raise Failed("the upgrade left the program files missing")
 
-    msiexec(wine, "/x", newer)
+    # A headless TAVRIN has no window to close: the uninstall ends it rather than leave
+    # its files behind.
+    headless = subprocess.Popen([wine, programs[0], "--headless", "--port", "0", "--data-folder",
+                                 windows_cli_login.windows_path(wine, data),
+                                 "--address-service", windows_cli_login.NO_ADDRESS_SERVICE],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        windows_cli_login.LineReader(headless.stdout).until(" - Servidor inicializado",
+                                                            windows_cli_login.START_PATIENCE)
+        msiexec(wine, "/x", newer)
+        try:
+            headless.wait(timeout=PATIENCE)
+        except subprocess.TimeoutExpired:
+            raise Failed("the running headless TAVRIN was not ended by the uninstall") from None
+    finally:
+        if headless.poll() is None:
+            headless.kill()
+            headless.wait(timeout=PATIENCE)
     left = [path for path in programs + shortcuts if os.path.exists(path)]
     if left:
         raise Failed(f"uninstalling left {left}")

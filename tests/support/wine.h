@@ -3,6 +3,9 @@
 // behaviours Wine does not provide.
 
 #if defined(_WIN32)
+// Sockets' header first: a test program of this folder may use asio, which needs it
+// before windows.h.
+#include <winsock2.h>
 #include <windows.h>
 #endif
 
