@@ -295,6 +295,11 @@ bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
   return true;
 }
 
+std::shared_ptr<TDatabaseConnection> AcquireConnection(TSession& Session, const std::string& DatabaseName) {
+  const TDatabaseFile File = DatabaseFileOf(DatabaseName);
+  return Session.Connections().Acquire(File.Path, File.Identity);
+}
+
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
                               TQueryParams& Params) {
   TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Write);

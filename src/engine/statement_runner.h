@@ -83,6 +83,10 @@ class TStatementCursor {
   bool FRecheck = false;  // run again: check the guard at the next step
 };
 
+// The calling thread's kept connection to the database of the data folder DatabaseName,
+// the file checked to be there. Raises EDatabaseError with a TDatabaseMessages text.
+std::shared_ptr<TDatabaseConnection> AcquireConnection(TSession& Session, const std::string& DatabaseName);
+
 // Runs Sql (one statement; its rows, if any, are not read) as TStatementCursor does and
 // returns the number of rows it changed. Raises EDatabaseError as TStatementCursor.
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
