@@ -61,7 +61,7 @@ void PutPacketValue(TDSWriter& Writer, const TPacketValue& Value) {
   }
 }
 
-TDeltaWriter::TDeltaWriter(const TDSBase& Source) : FSource(Source) {
+TDeltaWriter::TDeltaWriter(const TDSBase& Source) {
   CheckWriter(FWriter, FWriter.BeginPacket(Source.PacketVersion(), static_cast<std::int32_t>(Source.DescriptorCount())));
   PutLevelColumns(FWriter, Source.Level(), true);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "datapacket/base.h"
+#include "datapacket/cursor.h"
 #include "datapacket/row_codec.h"
 #include "datapacket/writer.h"
 
@@ -43,7 +44,6 @@ using TDeltaChanges = std::map<std::size_t, TDeltaValue>;
 class TDeltaWriter {
  public:
   // A delta for rows of Source: its columns and the attributes carried into deltas.
-  // Source must outlive the writer.
   explicit TDeltaWriter(const TDSBase& Source);
 
   // The row of Source at Row's position, changed by Changes.
@@ -59,7 +59,6 @@ class TDeltaWriter {
   void PutStatus(TRowStatus Status);
   void PutDeltaValue(const TDeltaValue& Value);
 
-  const TDSBase& FSource;
   TDSWriter FWriter;
 };
 
