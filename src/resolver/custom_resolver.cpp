@@ -133,7 +133,6 @@ void TCustomResolver::ApplyRow(TUpdateKind Kind) {
     if (Kind == TUpdateKind::ukDelete && (Options & TProviderOption::poDisableDeletes) != 0) {
       throw TDBXError(TDBXErrorCodes::ProviderFailure, R::kNoDeletes);
     }
-    if (InTransaction) Support().MarkRow();
     switch (Kind) {
       case TUpdateKind::ukModify:
         DoUpdate(FUpdateTree);
@@ -145,17 +144,15 @@ void TCustomResolver::ApplyRow(TUpdateKind Kind) {
         DoDelete(FUpdateTree);
         break;
     }
-    if (InTransaction) Support().EndRow(true);
   } catch (const std::bad_alloc&) {
     throw;
+  } catch (const EResolverAbort&) {
+    throw;
   } catch (const std::exception& Error) {
-    if (InTransaction) {
-      // A fault the database ends the whole transaction for leaves nothing to go on
-      // with: the rows after it would be written one by one, outside any transaction.
-      if (!Support().InTransaction()) {
-        throw TDBXError(TDBXErrorCodes::ProviderFailure, R::kTransactionLost + std::string(Error.what()));
-      }
-      Support().EndRow(false);
+    // A fault the database ends the whole transaction for leaves nothing to go on with:
+    // the rows after it would be written one by one, outside any transaction.
+    if (InTransaction && !Support().InTransaction()) {
+      throw TDBXError(TDBXErrorCodes::ProviderFailure, R::kTransactionLost + std::string(Error.what()));
     }
     const auto* Dbx = dynamic_cast<const TDBXError*>(&Error);
     HandleError(Error.what(), Dbx != nullptr ? Dbx->ErrorCode() : 0);

@@ -3,8 +3,7 @@
 // support, and answers row requests. The walk, the error limit and the error packet are
 // here; how one row reaches the database is the derived resolver's (TSQLResolver).
 //
-// Apply: each inserted, modified or deleted row is applied on its own (undone alone when
-// it fails part-way); a row that fails is logged as an error row and the walk goes on
+// Apply: each inserted, modified or deleted row is applied on its own; a row that fails is logged as an error row and the walk goes on
 // while the errors stay within MaxErrors (-1: no limit). The error packet holds the
 // failed rows: six error columns first (ERROR_RECORDNO, the delta's record number from
 // 1; ERROR_RESPONSE, the response + 1; ERROR_MESSAGE; ERROR_CONTEXT, empty;
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "dataset/provider_support.h"
+#include "vocabulary/dbx_error.h"
 #include "resolver/update_tree.h"
 
 namespace tavrin {
@@ -55,6 +55,13 @@ inline constexpr char kCategory[] = "ERROR_CATEGORY";
 inline constexpr char kCode[] = "ERROR_CODE";
 inline constexpr std::size_t kCount = 6;
 }  // namespace TErrorColumns
+
+// A failure after which the apply cannot go on row by row (a row changed what it cannot
+// undo alone): it travels to the caller, which rolls the whole apply back.
+class EResolverAbort : public TDBXError {
+ public:
+  using TDBXError::TDBXError;
+};
 
 class TCustomResolver {
  public:

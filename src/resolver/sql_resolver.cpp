@@ -36,23 +36,29 @@ bool IsWritten(const TUpdateTree::TDeltaField& Field) {
 }
 
 void DropLastComma(TSQLStatement& Statement) {
-  std::string& Last = Statement.Lines.back();
-  if (!Last.empty() && Last.back() == ',') Last.pop_back();
+  if (!Statement.Sql.empty() && Statement.Sql.back() == ',') Statement.Sql.pop_back();
 }
+
+void DropLastAnd(TSQLStatement& Statement) { Statement.Sql.resize(Statement.Sql.size() - (sizeof kAnd - 1)); }
 
 // The old value of Slot in the current row: the original's for a modified row, the
 // row's own otherwise.
 const TPacketValue& OldValue(const TDSCursor& Row, std::size_t Slot) { return Row.OldValue(Slot); }
 
 void AddWhere(const TUpdateTree& Tree, const TDSCursor& Row, TSQLStatement& Statement) {
-  Statement.Lines.emplace_back("where");
-  const std::size_t Before = Statement.Lines.size();
+  Statement.Line("where");
+  int Compared = 0;
+  bool HasKey = false;
+  bool KeyCompared = true;  // every key field compared with a value
   const TUpdateMode Mode = Tree.Source().UpdateMode;
   const bool Modified = Row.Status() == TRowStatus::Modified;
   for (const auto& Field : Tree.Fields()) {
-    if (Field.IsBlob || Field.NotWritten || Field.Field.Size >= kMaxWhereSize) continue;
     const TProviderFlags Flags = Field.Flags;
     const bool InKey = (Flags & TProviderFlag::pfInKey) != 0;
+    if (Field.IsBlob || Field.NotWritten || Field.Field.Size >= kMaxWhereSize) {
+      if (InKey) KeyCompared = false;
+      continue;
+    }
     const bool InWhere = (Flags & TProviderFlag::pfInWhere) != 0;
     bool Qualifies = false;
     switch (Mode) {
@@ -66,44 +72,44 @@ void AddWhere(const TUpdateTree& Tree, const TDSCursor& Row, TSQLStatement& Stat
         Qualifies = InKey;
         break;
     }
-    if (!Qualifies) continue;
+    if (InKey) HasKey = true;
+    if (!Qualifies) {
+      if (InKey) KeyCompared = false;
+      continue;
+    }
     const TPacketValue& Old = OldValue(Row, Field.Column->Slot);
-    const std::string Reference = " " + Tree.FieldReference(Field);
+    if (InKey && Old.State != TValueState::Value) KeyCompared = false;
     if (Old.State == TValueState::Null ||
         (!Tree.SQLInfo().IsSQLBased && IsTextField(Field.Field.DataType) && Old.State == TValueState::Value &&
          Old.Data.empty())) {
-      Statement.Lines.push_back(Reference + " is null" + kAnd);
+      Statement.Line(" ", Tree.FieldReference(Field), " is null", kAnd);
+      if (InKey) KeyCompared = false;  // a null key may stand in many records
+      ++Compared;
     } else if (Old.State == TValueState::Value) {
-      Statement.Lines.push_back(Reference + " = ?" + kAnd);
+      Statement.Line(" ", Tree.FieldReference(Field), " = ?", kAnd);
       Statement.Params.push_back(BoundValue(*Field.Column, Old));
+      ++Compared;
     }
   }
-  if (Statement.Lines.size() == Before) Fail(R::kNoKey);
-  std::string& Last = Statement.Lines.back();
-  Last.resize(Last.size() - (sizeof kAnd - 1));
+  if (Compared == 0) Fail(R::kNoKey);
+  DropLastAnd(Statement);
+  Statement.Unique = HasKey && KeyCompared;
 }
 
 }  // namespace
 
-std::string TSQLStatement::Text() const {
-  std::string Text;
-  for (std::size_t i = 0; i < Lines.size(); ++i) {
-    if (i > 0) Text += kLineEnd;
-    Text += Lines[i];
-  }
-  return Text;
-}
-
 TSQLStatement TSQLResolver::UpdateStatement(const TUpdateTree& Tree, const TDSCursor& Row) {
   TSQLStatement Statement;
-  Statement.Lines.push_back("update " + Tree.SQLInfo().QuotedTable + "  set");
+  Statement.Line("update ", Tree.SQLInfo().QuotedTable, "  set");
+  int Written = 0;
   for (const auto& Field : Tree.Fields()) {
     const TPacketValue& New = Row.Value(*Field.Column);
     if (!IsWritten(Field) || !HasNewValue(New)) continue;
-    Statement.Lines.push_back(" " + Tree.FieldReference(Field) + " = ?,");
+    Statement.Line(" ", Tree.FieldReference(Field), " = ?,");
     Statement.Params.push_back(BoundValue(*Field.Column, New));
+    ++Written;
   }
-  if (Statement.Lines.size() == 1) return {};  // nothing changes
+  if (Written == 0) return {};  // nothing changes
   DropLastComma(Statement);
   AddWhere(Tree, Row, Statement);
   return Statement;
@@ -111,7 +117,7 @@ TSQLStatement TSQLResolver::UpdateStatement(const TUpdateTree& Tree, const TDSCu
 
 TSQLStatement TSQLResolver::InsertStatement(const TUpdateTree& Tree, const TDSCursor& Row) {
   TSQLStatement Statement;
-  Statement.Lines.push_back("insert into " + Tree.SQLInfo().QuotedTable);
+  Statement.Line("insert into ", Tree.SQLInfo().QuotedTable);
   std::string Columns = "  (";
   std::string Values = "(";
   for (const auto& Field : Tree.Fields()) {
@@ -123,29 +129,46 @@ TSQLStatement TSQLResolver::InsertStatement(const TUpdateTree& Tree, const TDSCu
     Statement.Params.push_back(BoundValue(*Field.Column, New));
   }
   if (Values.size() > 1) Values.resize(Values.size() - 2);
-  Statement.Lines.push_back(Columns + ")");
-  Statement.Lines.emplace_back("values");
-  Statement.Lines.push_back(Values + ")");
+  Statement.Line(Columns, ")");
+  Statement.Line("values");
+  Statement.Line(Values, ")");
+  Statement.Unique = true;
   return Statement;
 }
 
 TSQLStatement TSQLResolver::DeleteStatement(const TUpdateTree& Tree, const TDSCursor& Row) {
   TSQLStatement Statement;
-  Statement.Lines.push_back("delete from " + Tree.SQLInfo().QuotedTable + " ");
+  Statement.Line("delete from ", Tree.SQLInfo().QuotedTable, " ");
   AddWhere(Tree, Row, Statement);
   return Statement;
 }
 
 void TSQLResolver::Execute(const TUpdateTree& Tree, const TSQLStatement& Statement) {
-  const std::int64_t Affected = Support().ExecuteStatement(Statement.Text(), Statement.Params);
-  if (Affected > 1 && (Tree.Source().Options & TProviderOption::poAllowMultiRecordUpdates) == 0) Fail(R::kTooMany);
+  const bool Mark = !Statement.Unique && Support().InTransaction();
+  if (Mark) Support().MarkRow();
+  std::int64_t Affected = 0;
+  try {
+    Affected = Support().ExecuteStatement(Statement.Text(), Statement.Params);
+  } catch (...) {
+    // A failed statement has undone itself; the savepoint goes with it.
+    if (Mark && Support().InTransaction()) Support().EndRow(false);
+    throw;
+  }
+  const bool TooMany = Affected > 1 && (Tree.Source().Options & TProviderOption::poAllowMultiRecordUpdates) == 0;
+  if (Mark) Support().EndRow(!TooMany);
+  if (TooMany) {
+    // Without a savepoint the records changed cannot be undone alone: nothing of the
+    // apply may stand then.
+    if (!Mark && Support().InTransaction()) throw EResolverAbort(TDBXErrorCodes::ProviderFailure, R::kTooMany);
+    Fail(R::kTooMany);
+  }
   if (Affected < 1) Fail(R::kNotFound);
 }
 
 void TSQLResolver::DoUpdate(TUpdateTree& Tree) {
   CheckTable(Tree);
   const TSQLStatement Statement = UpdateStatement(Tree, Tree.Cursor());
-  if (!Statement.Lines.empty()) Execute(Tree, Statement);
+  if (!Statement.Empty()) Execute(Tree, Statement);
 }
 
 void TSQLResolver::DoInsert(TUpdateTree& Tree) {
@@ -163,26 +186,27 @@ std::vector<TFieldValue> TSQLResolver::FetchRow(TUpdateTree& Tree, const std::ve
   const auto& All = Tree.Fields();
   const TDSCursor& Row = Tree.Cursor();
   TSQLStatement Statement;
-  Statement.Lines.emplace_back("select");
-  for (std::size_t i : Fields) Statement.Lines.push_back(" " + Tree.FieldReference(All[i]) + ",");
+  Statement.Line("select");
+  for (std::size_t i : Fields) Statement.Line(" ", Tree.FieldReference(All[i]), ",");
   DropLastComma(Statement);
-  Statement.Lines.push_back(" from " + Tree.SQLInfo().QuotedTable + " ");
-  Statement.Lines.emplace_back("where");
-  const std::size_t Before = Statement.Lines.size();
+  Statement.Line(" from ", Tree.SQLInfo().QuotedTable, " ");
+  Statement.Line("where");
+  int Compared = 0;
   for (const auto& Field : All) {
     if ((Field.Flags & TProviderFlag::pfInKey) == 0 || Field.NotWritten) continue;
     TPacketValue Key = Row.Value(*Field.Column);
     if (Key.State == TValueState::Unchanged) Key = Row.OldValue(*Field.Column);
     if (Key.State == TValueState::Null) {
-      Statement.Lines.push_back(" " + Tree.FieldReference(Field) + " is null" + kAnd);
+      Statement.Line(" ", Tree.FieldReference(Field), " is null", kAnd);
+      ++Compared;
     } else if (Key.State == TValueState::Value) {
-      Statement.Lines.push_back(" " + Tree.FieldReference(Field) + " = ?" + kAnd);
+      Statement.Line(" ", Tree.FieldReference(Field), " = ?", kAnd);
       Statement.Params.push_back(BoundValue(*Field.Column, Key));
+      ++Compared;
     }
   }
-  if (Statement.Lines.size() == Before) Fail(R::kNoKey);
-  std::string& Last = Statement.Lines.back();
-  Last.resize(Last.size() - (sizeof kAnd - 1));
+  if (Compared == 0) Fail(R::kNoKey);
+  DropLastAnd(Statement);
   TStatementRows Rows = Support().SelectRows(Statement.Text(), Statement.Params, 1);
   if (Rows.empty()) Fail(R::kNotFound);
   return std::move(Rows.front());

@@ -16,8 +16,11 @@
 // field to compare fails with "Unable to find record.  No key specified". A statement
 // that changes no row fails the row with "Record not found or changed by another user";
 // one that changes more than one (without poAllowMultiRecordUpdates) with "Update
-// affected more than 1 record." and is undone. A modified row that changes no written
-// field needs no statement.
+// affected more than 1 record." and is undone: a statement whose where clause compares
+// every key field runs as it is (it can change one record at most; should it change more,
+// the whole apply stops and is rolled back), any other under a savepoint of its own
+// (IProviderSupportNG::MarkRow) so that it can be undone alone. A modified row that
+// changes no written field needs no statement.
 //
 // Threading: the provider's.
 
@@ -28,11 +31,21 @@
 
 namespace tavrin {
 
-// A statement being built: its lines and its parameters in the order they appear.
+// A statement being built: its text, line by line, and its parameters in the order they
+// appear.
 struct TSQLStatement {
-  std::vector<std::string> Lines;
+  std::string Sql;
   TStatementValues Params;
-  std::string Text() const;
+  // It changes one record at most: an insert, or a where clause on every key field.
+  bool Unique = false;
+  const std::string& Text() const { return Sql; }
+  bool Empty() const { return Sql.empty(); }
+  // Starts a new line (CR LF before it unless it is the first) holding Parts.
+  template <typename... TParts>
+  void Line(const TParts&... Parts) {
+    if (!Sql.empty()) Sql += "\r\n";
+    (Sql += ... += Parts);
+  }
 };
 
 class TSQLResolver : public TCustomResolver {

@@ -124,6 +124,7 @@ void TUpdateTree::Load(std::vector<std::uint8_t> Delta, const TResolveSource& So
     }
   }
   FInfo.QuotedTableDot = IsSQLBased || FInfo.QuotedTable.empty() ? std::string() : FInfo.QuotedTable + ".";
+  for (TDeltaField& Field : FFields) Field.Reference = FInfo.QuotedTableDot + Quoted(Field.OriginColumn);
   FDelta = std::move(Base);
   FCursor = std::make_unique<TDSCursor>(*FDelta);
 }
@@ -145,8 +146,5 @@ std::string TUpdateTree::Quoted(const std::string& Name) const {
   return Result + Q;
 }
 
-std::string TUpdateTree::FieldReference(const TDeltaField& Field) const {
-  return FInfo.QuotedTableDot + Quoted(Field.OriginColumn);
-}
 
 }  // namespace tavrin

@@ -53,6 +53,7 @@ class TUpdateTree {
     TProviderFlags Flags = 0;   // the field's, pfInKey added from the key fields
     bool NotWritten = false;    // computed, read-only by kind, or a type no statement takes
     bool IsBlob = false;
+    std::string Reference;      // as statements name it (FieldReference)
   };
 
   // Loads Delta, checked against Source. Raises TDBXError (InvalidInput) for bytes that
@@ -71,7 +72,7 @@ class TUpdateTree {
   // A name quoted with QuoteChar, any QuoteChar inside it doubled.
   std::string Quoted(const std::string& Name) const;
   // The reference to Field in statements: QuotedTableDot, then the quoted column.
-  std::string FieldReference(const TDeltaField& Field) const;
+  const std::string& FieldReference(const TDeltaField& Field) const { return Field.Reference; }
 
  private:
   std::unique_ptr<TDSBase> FDelta;
