@@ -11,7 +11,9 @@
 //
 // Threading: used by the thread that uses the dataset.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,14 @@ using TStatementValues = std::vector<TFieldValue>;
 // Rows a statement returned, one value per column.
 using TStatementRows = std::vector<std::vector<TFieldValue>>;
 
+// The fields a dataset's changes are written to, as it would open, with its one table
+// and that table's key fields (names joined by ";").
+struct TUpdateTarget {
+  std::vector<TFieldDefinition> Fields;
+  std::string TableName;
+  std::string KeyFields;
+};
+
 // IProviderSupportNG: what a resolver asks of a dataset that writes a client's changes
 // back to its database with statements of the resolver's own making. Every value reaches
 // the database as a bound parameter; the statement text holds only names the resolver
@@ -125,6 +135,10 @@ class IProviderSupportNG : public IProviderSupport {
                                     std::size_t MaxRows) = 0;
   // The one table the dataset's columns come from; empty when none or several.
   virtual std::string TableName() const = 0;
+  // The fields, table and keys of the dataset without opening it (a closed dataset would
+  // have to read rows to open); nullopt when it cannot tell, and the provider then opens
+  // it to see.
+  virtual std::optional<TUpdateTarget> DescribeUpdateTarget() { return std::nullopt; }
   // The character names are quoted with in statements.
   virtual std::string QuoteChar() const { return "\""; }
   // True for an engine of SQL statements: column lists name columns without their

@@ -150,4 +150,10 @@ TStatementRows TQueryProviderSupport::SelectRows(const std::string& Sql, const T
   return SelectBoundRows(FQuery.DatabaseSession(), FQuery.DatabaseName(), Sql, Values, MaxRows);
 }
 
+std::optional<TUpdateTarget> TQueryProviderSupport::DescribeUpdateTarget() {
+  TStatementDescription Description = FQuery.Describe();
+  return TUpdateTarget{std::move(Description.Columns), std::move(Description.TableName),
+                       std::move(Description.KeyFields)};
+}
+
 }  // namespace tavrin

@@ -56,6 +56,8 @@ class TQueryProviderSupport : public IProviderSupportNG {
   TStatementRows SelectRows(const std::string& Sql, const TStatementValues& Values, std::size_t MaxRows) override;
   // The query's table while it is open; empty when closed.
   std::string TableName() const override { return FQuery.TableName(); }
+  // The query's description (TQuery::Describe): its statement prepared, not run.
+  std::optional<TUpdateTarget> DescribeUpdateTarget() override;
 
  private:
   TQuery& FQuery;

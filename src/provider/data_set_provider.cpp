@@ -181,14 +181,31 @@ TCustomResolver& TDataSetProvider::Resolver() {
 
 TResolveSource TDataSetProvider::DescribeForResolver(IProviderSupportNG& Writing) {
   TFieldsDataSet& DataSet = CheckedDataSet();
+  TResolveSource Source;
+  Source.UpdateMode = FUpdateMode;
+  Source.Options = FOptions;
+  const auto Add = [&Source](const std::string& Name, TFieldType Type, std::int32_t Size, TProviderFlags Flags,
+                             const std::string& Origin, bool ReadOnly, TFieldKind Kind) {
+    Source.Fields.push_back({Name, Type, Size, Flags, Origin, ReadOnly, Kind});
+  };
+  if (!DataSet.Active()) {
+    // Described without reading a row, when the dataset can.
+    if (std::optional<TUpdateTarget> Target = Writing.DescribeUpdateTarget()) {
+      for (const TFieldDefinition& Field : Target->Fields) {
+        Add(Field.Name, Field.DataType, Field.Size, Field.ProviderFlags, Field.Origin, Field.ReadOnly, Field.FieldKind);
+      }
+      Source.TableName = std::move(Target->TableName);
+      Source.KeyFields = std::move(Target->KeyFields);
+      return Source;
+    }
+  }
   const bool Opened = !DataSet.Active();
   if (Opened) DataSet.Open();
-  TResolveSource Source;
   try {
     for (std::int32_t i = 0; i < DataSet.FieldCount(); ++i) {
       const TField& Field = DataSet.Fields(i);
-      Source.Fields.push_back({Field.FieldName(), Field.DataType(), Field.Size(), Field.ProviderFlags(),
-                               Field.Origin(), Field.ReadOnly(), Field.FieldKind()});
+      Add(Field.FieldName(), Field.DataType(), Field.Size(), Field.ProviderFlags(), Field.Origin(), Field.ReadOnly(),
+          Field.FieldKind());
     }
     Source.TableName = Writing.TableName();
     Source.KeyFields = Writing.KeyFields();
@@ -199,8 +216,6 @@ TResolveSource TDataSetProvider::DescribeForResolver(IProviderSupportNG& Writing
     throw;
   }
   if (Opened) DataSet.Close();
-  Source.UpdateMode = FUpdateMode;
-  Source.Options = FOptions;
   return Source;
 }
 

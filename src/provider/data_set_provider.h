@@ -35,8 +35,9 @@
 // open): committed, durably and before the answer, when the errors stay within MaxErrors
 // (-1: no limit), otherwise rolled back; any failure outside a row rolls back too and
 // travels on. The answer is the error packet, or null. What the resolver needs of the
-// dataset (its fields, table and keys) is read from the dataset itself, which is opened
-// for that when closed and closed again, before the write lock is taken; the delta is
+// dataset (its fields, table and keys) is read from the dataset itself before the write
+// lock is taken: from its support without opening it (IProviderSupportNG::
+// DescribeUpdateTarget), or else by opening it and closing it again; the delta is
 // checked against it whole before any row is written. poReadOnly refuses with "Cannot
 // apply updates to a ReadOnly provider". RowRequest (Row, RequestType): the rows of Row
 // as the database holds them now (foRecord, foBlobs), as a packet. Both need a dataset
@@ -127,8 +128,8 @@ class TDataSetProvider : public TCustomProvider {
   void AddDataSetProperties(std::vector<TDataSetAttribute>& Attributes);
   [[noreturn]] void RaiseNotAvailable(const char* Method) const;
   IProviderSupportNG& WritingSupport(const char* Method) const;
-  // The dataset's fields, table and keys, with the dataset opened for the purpose (and
-  // closed again) when it is closed.
+  // The dataset's fields, table and keys: described by its support when closed, or with
+  // the dataset opened for the purpose (and closed again).
   TResolveSource DescribeForResolver(IProviderSupportNG& Support);
   TCustomResolver& Resolver();
 

@@ -87,7 +87,6 @@ void TUpdateTree::Load(std::vector<std::uint8_t> Delta, const TResolveSource& So
       const std::optional<std::string> Text = AttributeText(*Origin);
       if (!Text || !SameName(*Text, Match->Origin)) Refuse(E::kOtherOrigin + Named(Name));
     }
-    if (!ColumnFitsField(Column.BaseType(), Match->DataType)) Refuse(E::kOtherType + Named(Name));
     TDeltaField Entry;
     Entry.Column = &Column;
     Entry.Field = *Match;
@@ -96,6 +95,9 @@ void TUpdateTree::Load(std::vector<std::uint8_t> Delta, const TResolveSource& So
     Entry.NotWritten = NeverWritten(Match->DataType) || Match->Origin.empty() ||
                        (Match->FieldKind != TFieldKind::fkData && Match->FieldKind != TFieldKind::fkInternalCalc);
     Entry.IsBlob = IsBlobType(Match->DataType);
+    // A computed field is never written nor compared; the type of one computed by an
+    // expression may not be known before a row is read.
+    if (!Entry.NotWritten && !ColumnFitsField(Column.BaseType(), Match->DataType)) Refuse(E::kOtherType + Named(Name));
     Fields.push_back(std::move(Entry));
   }
   if (!HasKey(Fields)) {
