@@ -89,6 +89,7 @@ std::optional<std::vector<std::uint8_t>> TCustomResolver::ApplyUpdates(std::int3
   FMaxErrors = MaxErrors == kUnlimited ? std::numeric_limits<std::int32_t>::max() : MaxErrors;
   FErrorCount = 0;
   FErrors.clear();
+  FInTransaction = Support().InTransaction();
   std::optional<std::vector<std::uint8_t>> Result;
   try {
     TDSCursor& Cursor = FUpdateTree.Cursor();
@@ -122,7 +123,7 @@ std::optional<std::vector<std::uint8_t>> TCustomResolver::ApplyUpdates(std::int3
 
 void TCustomResolver::ApplyRow(TUpdateKind Kind) {
   const TProviderOptions Options = FUpdateTree.Source().Options;
-  const bool InTransaction = Support().InTransaction();
+  const bool InTransaction = FInTransaction;
   try {
     if (Kind == TUpdateKind::ukModify && (Options & TProviderOption::poDisableEdits) != 0) {
       throw TDBXError(TDBXErrorCodes::ProviderFailure, R::kNoEdits);

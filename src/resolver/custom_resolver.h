@@ -114,6 +114,7 @@ class TCustomResolver {
   TResolverResponse FPrevResponse = TResolverResponse::rrSkip;
   std::int32_t FErrorCount = 0;
   std::int32_t FMaxErrors = 0;
+  bool FInTransaction = false;  // a transaction was open when the apply began
   std::vector<TErrorRow> FErrors;
 };
 

@@ -100,6 +100,7 @@ void AddWhere(const TUpdateTree& Tree, const TDSCursor& Row, TSQLStatement& Stat
 
 TSQLStatement TSQLResolver::UpdateStatement(const TUpdateTree& Tree, const TDSCursor& Row) {
   TSQLStatement Statement;
+  Statement.Reserve(Tree.Fields().size());
   Statement.Line("update ", Tree.SQLInfo().QuotedTable, "  set");
   int Written = 0;
   for (const auto& Field : Tree.Fields()) {
@@ -138,6 +139,7 @@ TSQLStatement TSQLResolver::InsertStatement(const TUpdateTree& Tree, const TDSCu
 
 TSQLStatement TSQLResolver::DeleteStatement(const TUpdateTree& Tree, const TDSCursor& Row) {
   TSQLStatement Statement;
+  Statement.Reserve(Tree.Fields().size());
   Statement.Line("delete from ", Tree.SQLInfo().QuotedTable, " ");
   AddWhere(Tree, Row, Statement);
   return Statement;

@@ -40,6 +40,12 @@ struct TSQLStatement {
   bool Unique = false;
   const std::string& Text() const { return Sql; }
   bool Empty() const { return Sql.empty(); }
+  // Room for a statement on Fields fields, so that it is built without growing.
+  void Reserve(std::size_t Fields) {
+    Sql.reserve(kLineRoom * (2 * Fields + 3));
+    Params.reserve(2 * Fields);
+  }
+  static constexpr std::size_t kLineRoom = 32;  // bytes a line usually takes
   // Starts a new line (CR LF before it unless it is the first) holding Parts.
   template <typename... TParts>
   void Line(const TParts&... Parts) {
