@@ -28,6 +28,7 @@
 namespace tavrin::testing {
 namespace {
 
+#ifndef _WIN32
 constexpr int kKillProducts = 400;
 constexpr char kKillPortCaption[] = "Porta em uso: ";
 constexpr char kKillNoAddressService[] = "http://127.0.0.1:1/";
@@ -59,6 +60,8 @@ std::multiset<double> Prices(std::uint16_t Port) {
   for (TDSCursor Row(List); !Row.Eof(); Row.Next()) Result.insert(*ReadFloat(Price.TypeWord, Row.Value(Price).Data));
   return Result;
 }
+
+#endif
 
 TEST(ApplyKilled, AServerKilledInsideTheWriteTransactionLeavesTheTableWhollyBeforeOrAfter) {
 #ifdef _WIN32
