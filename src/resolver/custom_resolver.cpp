@@ -232,7 +232,7 @@ std::vector<std::uint8_t> TCustomResolver::RowRequest(std::vector<std::uint8_t> 
       if (!Wanted.empty()) {
         const std::vector<TFieldValue> Current = FetchRow(FUpdateTree, Wanted);
         for (std::size_t k = 0; k < Wanted.size(); ++k) {
-          Fresh.push_back(ColumnBytes(Fields[Wanted[k]].Column->TypeWord, Current[k]));
+          Fresh.push_back(ColumnBytes(Fields[Wanted[k]].Column->TypeWord, Current[k], Fields[Wanted[k]].Field.DataType));
         }
       }
       PutStatus(Writer, TRowStatus::Unmodified);

@@ -18,6 +18,9 @@ using FT = TFieldType;
 
 enum class TValueGroup { Number, Boolean, Text, Bytes, Calendar, None };
 
+// Blobs and memos travel with a 4-byte length prefix.
+constexpr std::uint32_t kBlobPrefixWidth = 4;
+
 TValueGroup GroupOfField(FT Type) {
   switch (Type) {
     case FT::ftSmallint: case FT::ftInteger: case FT::ftWord: case FT::ftFloat: case FT::ftCurrency:
@@ -118,7 +121,7 @@ bool ColumnFitsField(std::uint32_t BaseType, TFieldType Type) {
   return false;
 }
 
-TFieldValue BoundValue(const TPacketColumn& Column, const TPacketValue& Value) {
+TFieldValue BoundValue(const TPacketColumn& Column, const TPacketValue& Value, TFieldType Type) {
   if (Value.State != TValueState::Value) return std::monostate{};
   const std::uint32_t Word = Column.TypeWord;
   switch (Column.BaseType()) {
@@ -142,13 +145,17 @@ TFieldValue BoundValue(const TPacketColumn& Column, const TPacketValue& Value) {
     case P::WideText:
       return Checked(ReadText(Word, Value.Data), Column);
     case P::Bytes:
+      if (Type == FT::ftWideMemo) {
+        return Checked(ReadText(MakeTypeWord(P::WideText, kBlobPrefixWidth, TTypeWord::Varying), Value.Data), Column);
+      }
+      if (GroupOfField(Type) == TValueGroup::Text) return std::string(Value.Data.begin(), Value.Data.end());
       return TFieldBytes(Value.Data.begin(), Value.Data.end());
     default:
       RaiseUnreadable(Column);
   }
 }
 
-std::optional<std::vector<std::uint8_t>> ColumnBytes(std::uint32_t TypeWord, const TFieldValue& Value) {
+std::optional<std::vector<std::uint8_t>> ColumnBytes(std::uint32_t TypeWord, const TFieldValue& Value, TFieldType Type) {
   if (std::holds_alternative<std::monostate>(Value)) return std::nullopt;
   const auto* Whole = std::get_if<std::int64_t>(&Value);
   const auto* Number = std::get_if<double>(&Value);
@@ -211,6 +218,7 @@ std::optional<std::vector<std::uint8_t>> ColumnBytes(std::uint32_t TypeWord, con
       if (Text) return WideTextValue(*Text);
       RaiseMisfit("text was expected");
     case P::Bytes:
+      if (Text && Type == FT::ftWideMemo) return WideTextValue(*Text);
       if (Bytes) return *Bytes;
       if (Text) return std::vector<std::uint8_t>(Text->begin(), Text->end());
       RaiseMisfit("bytes were expected");

@@ -23,12 +23,15 @@ struct TPacketValue;
 // Whether a packet column of BaseType may carry values of a field of Type.
 bool ColumnFitsField(std::uint32_t BaseType, TFieldType Type);
 
-// The value to bind for Value (state Value or Null) of Column. Raises TDBXError
-// (InvalidInput) naming the column when the bytes do not read as the column's type.
-TFieldValue BoundValue(const TPacketColumn& Column, const TPacketValue& Value);
+// The value to bind for Value (state Value or Null) of Column, written to a field of
+// Type. A memo travels as bytes and is bound as text: a wide memo's bytes are UTF-16, the
+// other memos' the text's own. Raises TDBXError (InvalidInput) naming the column when the
+// bytes do not read as the column's type.
+TFieldValue BoundValue(const TPacketColumn& Column, const TPacketValue& Value, TFieldType Type);
 
-// The packet bytes of Value for a column of TypeWord; nullopt for null. Raises TDBXError
-// when the value does not fit the column.
-std::optional<std::vector<std::uint8_t>> ColumnBytes(std::uint32_t TypeWord, const TFieldValue& Value);
+// The packet bytes of Value for a column of TypeWord holding a field of Type (a wide
+// memo's text as UTF-16); nullopt for null. Raises TDBXError when the value does not fit
+// the column.
+std::optional<std::vector<std::uint8_t>> ColumnBytes(std::uint32_t TypeWord, const TFieldValue& Value, TFieldType Type);
 
 }  // namespace tavrin

@@ -87,7 +87,7 @@ void AddWhere(const TUpdateTree& Tree, const TDSCursor& Row, TSQLStatement& Stat
       ++Compared;
     } else if (Old.State == TValueState::Value) {
       Statement.Line(" ", Tree.FieldReference(Field), " = ?", kAnd);
-      Statement.Params.push_back(BoundValue(*Field.Column, Old));
+      Statement.Params.push_back(BoundValue(*Field.Column, Old, Field.Field.DataType));
       ++Compared;
     }
   }
@@ -107,7 +107,7 @@ TSQLStatement TSQLResolver::UpdateStatement(const TUpdateTree& Tree, const TDSCu
     const TPacketValue& New = Row.Value(*Field.Column);
     if (!IsWritten(Field) || !HasNewValue(New)) continue;
     Statement.Line(" ", Tree.FieldReference(Field), " = ?,");
-    Statement.Params.push_back(BoundValue(*Field.Column, New));
+    Statement.Params.push_back(BoundValue(*Field.Column, New, Field.Field.DataType));
     ++Written;
   }
   if (Written == 0) return {};  // nothing changes
@@ -127,7 +127,7 @@ TSQLStatement TSQLResolver::InsertStatement(const TUpdateTree& Tree, const TDSCu
     if (Columns.size() > 3) Columns += ", ";
     Columns += Tree.FieldReference(Field);
     Values += "?, ";
-    Statement.Params.push_back(BoundValue(*Field.Column, New));
+    Statement.Params.push_back(BoundValue(*Field.Column, New, Field.Field.DataType));
   }
   if (Values.size() > 1) Values.resize(Values.size() - 2);
   Statement.Line(Columns, ")");
@@ -203,7 +203,7 @@ std::vector<TFieldValue> TSQLResolver::FetchRow(TUpdateTree& Tree, const std::ve
       ++Compared;
     } else if (Key.State == TValueState::Value) {
       Statement.Line(" ", Tree.FieldReference(Field), " = ?", kAnd);
-      Statement.Params.push_back(BoundValue(*Field.Column, Key));
+      Statement.Params.push_back(BoundValue(*Field.Column, Key, Field.Field.DataType));
       ++Compared;
     }
   }

@@ -371,5 +371,85 @@ TEST(ApplyUpdatesWithoutWhereFields, ADeleteFailsItsRowAndTheTableKeepsIt) {
   EXPECT_EQ(Query.RecordCount(), 1);
 }
 
+// Blobs of a row request: with foBlobs the blob values the request left null come as the
+// table holds them, in the form the provider writes them (a wide memo in UTF-16); the
+// record alone leaves them as they came. A memo sent back is stored as its text.
+TEST(RowRequestAndMemos, BlobsComeOnlyWithTheBlobsOptionAndAMemoTravelsAsItsTextBothWays) {
+  TTempFolder Folder;
+  TSession Session;
+  {
+    TSqliteConnection Connection((Folder.Path() / TDatabaseFiles::kDatabaseFileName).string(),
+                                 TSqliteConnection::TOpenMode::CreateIfMissing);
+    Connection.Execute("create table notas (id integer primary key, titulo varchar(20), texto text);"
+                       "insert into notas values (7, 'antes', 'um texto longo')");
+  }
+  TQuery Query(Session);
+  Query.SetDatabaseName(Folder.Path().string());
+  Query.SQL().Add("select id, titulo, texto from notas");
+  TQueryProviderSupport Support(Query);
+  TProviderDataModule Module;
+  TDataSetProvider Provider(&Module, "dsNotas");
+  Provider.SetDataSet(&Query, &Support);
+  std::int32_t RecsOut = 0;
+  TDSVariant Params, Owner;
+  const TDSBase List(std::get<std::vector<std::uint8_t>>(Provider.GetRecords(kApplyAll, RecsOut, 0, u"", Params, Owner).Value));
+  // The row as a client keeps it with the memo not fetched, after the title changed.
+  TDSWriter Writer;
+  ASSERT_EQ(Writer.BeginPacket(1, 3), 0);
+  PutLevelColumns(Writer, List.Level(), false);
+  const TDSCursor Row(List);
+  const std::uint8_t Unmodified = 0;
+  ASSERT_EQ(Writer.PutValue(0, 1, &Unmodified), 0);
+  PutPacketValue(Writer, Row.Value(0));
+  PutPacketValue(Writer, Row.Value(1));
+  ASSERT_EQ(Writer.PutValue(1, 0, nullptr), 0);
+  std::vector<std::uint8_t> Request;
+  ASSERT_EQ(Writer.TakePacket(Request), 0);
+  TSqliteConnection((Folder.Path() / TDatabaseFiles::kDatabaseFileName).string(), TSqliteConnection::TOpenMode::ExistingFile)
+      .Execute("update notas set titulo = 'depois'");
+
+  // The memo as the provider writes it (UTF-16 for a wide memo).
+  const TPacketValue& Memo = Row.Value(2);
+  ASSERT_EQ(Memo.State, TValueState::Value);
+  const std::string Written(Memo.Data.begin(), Memo.Data.end());
+  const struct {
+    std::int32_t Options;
+    std::string Expected;  // titulo|texto
+  } Cases[] = {{1, "depois|null"}, {2, "antes|" + Written}, {3, "depois|" + Written}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Options);
+    const TDSVariant Answer = Provider.RowRequest(TDSVariant(Request), Case.Options, Owner);
+    const TDSBase Fresh(std::get<std::vector<std::uint8_t>>(Answer.Value));
+    const TDSCursor Refreshed(Fresh);
+    std::string Line;
+    for (std::size_t Slot = 1; Slot < 3; ++Slot) {
+      const TPacketColumn& Column = Fresh.Level().Columns[Slot];
+      const TPacketValue& Value = Refreshed.Value(Slot);
+      std::string Text = "null";
+      if (Value.State == TValueState::Value) {
+        Text = Column.BaseType() == TPacketType::Bytes ? std::string(Value.Data.begin(), Value.Data.end())
+                                                       : *ValueText(Column.TypeWord, Value.Data);
+      }
+      Line += (Line.empty() ? "" : "|") + Text;
+    }
+    EXPECT_EQ(Line, Case.Expected);
+  }
+
+  // A memo sent back is stored as the text it carries, not as its bytes.
+  const TDSBase Now(std::get<std::vector<std::uint8_t>>(Provider.GetRecords(kApplyAll, RecsOut, 0, u"", Params, Owner).Value));
+  TDeltaWriter Delta(Now);
+  Delta.AddModified(TDSCursor(Now), {{2, TDeltaValue::Of(WideTextValue("novo texto"))}});
+  std::int32_t ErrorCount = 0;
+  EXPECT_TRUE(Provider.ApplyUpdates(TDSVariant(Delta.Take()), 0, ErrorCount, Owner).IsNull());
+  TSqliteConnection Check((Folder.Path() / TDatabaseFiles::kDatabaseFileName).string(),
+                          TSqliteConnection::TOpenMode::ExistingFile);
+  TSqliteStatement Stored;
+  std::string_view Tail;
+  ASSERT_EQ(Stored.Prepare(Check, "select texto, typeof(texto) from notas", Tail), 0);
+  ASSERT_TRUE(Stored.Step());
+  EXPECT_EQ(std::get<std::string>(Stored.ColumnValue(0)), "novo texto");
+  EXPECT_EQ(std::get<std::string>(Stored.ColumnValue(1)), "text");
+}
+
 }  // namespace
 }  // namespace tavrin::testing
