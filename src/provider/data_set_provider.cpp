@@ -246,6 +246,8 @@ TDSVariant TDataSetProvider::ApplyUpdates(const TDSVariant& Delta, std::int32_t 
   if ((FOptions & TProviderOption::poReadOnly) != 0) {
     throw TDBXError(TDBXErrorCodes::ProviderFailure, TProviderErrors::kReadOnly);
   }
+  // Below -1 the walk would apply nothing and still answer that nothing failed.
+  if (MaxErrors < -1) throw TDBXError(TDBXErrorCodes::InvalidInput, TProviderErrors::kBadMaxErrors);
   ErrorCount = 0;
   std::vector<std::uint8_t> Bytes = PacketBytes(Delta);
   const TResolveSource Source = DescribeForResolver(Writing);

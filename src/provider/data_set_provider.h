@@ -33,7 +33,7 @@
 // ApplyUpdates (Delta, MaxErrors, ErrorCount): the resolver (TSQLResolver) writes the
 // delta's rows to the dataset's table in one transaction the call starts (unless one is
 // open): committed, durably and before the answer, when the errors stay within MaxErrors
-// (-1: no limit), otherwise rolled back; any failure outside a row rolls back too and
+// (-1: no limit; below -1 is refused), otherwise rolled back; any failure outside a row rolls back too and
 // travels on. The answer is the error packet, or null. What the resolver needs of the
 // dataset (its fields, table and keys) is read from the dataset itself before the write
 // lock is taken: from its support without opening it (IProviderSupportNG::
@@ -72,6 +72,7 @@ inline constexpr char kNoCommandText[] = "CommandText changes are not allowed";
 inline constexpr char kNotAvailable[] = " is not available on provider ";
 inline constexpr char kReadOnly[] = "Cannot apply updates to a ReadOnly provider";
 inline constexpr char kNotPacket[] = "The changes sent are not a data packet";
+inline constexpr char kBadMaxErrors[] = "MaxErrors must be -1 (no limit), 0 or more";
 }  // namespace TProviderErrors
 
 // The dataset attributes of a packet, as an array of arrays of three values each (name,

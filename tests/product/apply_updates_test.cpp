@@ -263,7 +263,7 @@ TEST_F(ApplyUpdatesTest, TwoClientsChangingOneRowAtOnceGiveOneWinnerAndOneConfli
   EXPECT_EQ(Table(), Expected);
 }
 
-TEST_F(ApplyUpdatesTest, ADeltaNamingAnotherTableOrColumnIsRefusedWhole) {
+TEST_F(ApplyUpdatesTest, ADeltaNamingAnotherTableOrColumnOrWithALimitBelowMinusOneIsRefusedWhole) {
   TApplyClient Client(Port());
   // The fetched list, its columns renamed or given other origins, as a hostile client
   // might send it.
@@ -310,6 +310,10 @@ TEST_F(ApplyUpdatesTest, ADeltaNamingAnotherTableOrColumnIsRefusedWhole) {
     EXPECT_EQ(Error.Message(), "Remote error: Changes refused: " + Case.Message);
     EXPECT_EQ(Table(), kInitial);
   }
+  // A limit below -1 would apply nothing and answer that nothing failed.
+  EXPECT_EQ(ErrorOf([&] { Client.Apply(PriceDelta(Client, {{1, 30}}), -2); }).Message(),
+            "Remote error: MaxErrors must be -1 (no limit), 0 or more");
+  EXPECT_EQ(Table(), kInitial);
 }
 
 TEST_F(ApplyUpdatesTest, ARowRequestBringsTheRowAsTheTableHoldsItNow) {
