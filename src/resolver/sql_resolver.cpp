@@ -10,7 +10,6 @@ namespace {
 
 namespace R = TResolverErrors;
 
-constexpr char kLineEnd[] = "\r\n";
 constexpr char kAnd[] = " and";
 // Fields of this native size or more are not compared in where clauses.
 constexpr std::int32_t kMaxWhereSize = 8192;
