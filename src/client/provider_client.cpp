@@ -15,6 +15,23 @@ constexpr char16_t kGetRecords[] = u"AS_GetRecords";
 // ParamReader, OwnerDataStream, then the result.
 constexpr std::int32_t kRecsOutOrdinal = 2;
 constexpr std::int32_t kRecordsResultOrdinal = 7;
+constexpr char16_t kApplyUpdates[] = u"AS_ApplyUpdates";
+constexpr char16_t kRowRequest[] = u"AS_RowRequest";
+// AS_ApplyUpdates: ProviderName, DeltaStream, MaxErrors, ErrorCount, OwnerDataStream,
+// then the result. AS_RowRequest: ProviderName, RowStream, RequestType,
+// OwnerDataStream, then the result.
+constexpr std::int32_t kDeltaOrdinal = 1;
+constexpr std::int32_t kErrorCountOrdinal = 3;
+constexpr std::int32_t kApplyResultOrdinal = 5;
+constexpr std::int32_t kRowOrdinal = 1;
+constexpr std::int32_t kRowResultOrdinal = 4;
+
+// The variant result at Ordinal of the reply's row, null when the server sent none.
+TDSVariant ResultVariant(TDBXRowBuffer& Row, std::int32_t Ordinal) {
+  Row.GoToField(Ordinal);
+  if (Row.Null()) return TDSVariant::Null();
+  return DecodeVariantBytes(Row.ReadBytes());
+}
 
 }  // namespace
 
@@ -67,8 +84,42 @@ TDBXRecordsReply TDBXProviderClient::GetRecords(std::u16string_view ProviderName
   return Reply;
 }
 
+TDSVariant TDBXProviderClient::ApplyUpdates(std::u16string_view ProviderName, std::vector<std::uint8_t> Delta,
+                                            std::int32_t MaxErrors, std::int32_t& ErrorCount) {
+  const std::int32_t Handle = Prepared(FApplyHandle, kApplyUpdates);
+  const std::vector<std::uint8_t> Stream = VariantStreamBytes(TDSVariant(std::move(Delta)));
+  TDBXRowBuffer& Parameters = FConnection.BeginParameters();
+  Parameters.WriteString(ProviderName);
+  Parameters.WriteBytes(Stream);
+  FConnection.HoldLongParameter(kDeltaOrdinal);
+  Parameters.WriteInt32(MaxErrors);
+  Parameters.WriteNull();  // ErrorCount
+  Parameters.WriteNull();  // OwnerDataStream
+  Parameters.WriteNull();  // the result
+  FConnection.Execute(Handle);
+  TDBXRowBuffer& Row = FConnection.ParameterRow();
+  Row.GoToField(kErrorCountOrdinal);
+  ErrorCount = Row.Null() ? 0 : Row.ReadInt32();
+  return ResultVariant(Row, kApplyResultOrdinal);
+}
+
+TDSVariant TDBXProviderClient::RowRequest(std::u16string_view ProviderName, std::vector<std::uint8_t> Packet,
+                                          std::int32_t RequestType) {
+  const std::int32_t Handle = Prepared(FRowHandle, kRowRequest);
+  const std::vector<std::uint8_t> Stream = VariantStreamBytes(TDSVariant(std::move(Packet)));
+  TDBXRowBuffer& Parameters = FConnection.BeginParameters();
+  Parameters.WriteString(ProviderName);
+  Parameters.WriteBytes(Stream);
+  FConnection.HoldLongParameter(kRowOrdinal);
+  Parameters.WriteInt32(RequestType);
+  Parameters.WriteNull();  // OwnerDataStream
+  Parameters.WriteNull();  // the result
+  FConnection.Execute(Handle);
+  return ResultVariant(FConnection.ParameterRow(), kRowResultOrdinal);
+}
+
 void TDBXProviderClient::Close() {
-  for (std::optional<std::int32_t>* Handle : {&FNamesHandle, &FRecordsHandle}) {
+  for (std::optional<std::int32_t>* Handle : {&FNamesHandle, &FRecordsHandle, &FApplyHandle, &FRowHandle}) {
     if (*Handle) FConnection.CommandClose(**Handle);
     Handle->reset();
   }

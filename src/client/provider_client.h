@@ -1,7 +1,8 @@
 #pragma once
 // TDBXProviderClient: a client's calls of a server class's provider methods over a
-// connected connection: the names of its providers, and records of a provider as a
-// data packet, whole or a page at a time. Each method is prepared at its first call and
+// connected connection: the names of its providers, records of a provider as a data
+// packet, whole or a page at a time, changes sent back as a delta packet, and rows
+// asked for again. Each method is prepared at its first call and
 // its command kept for the next ones, until Close.
 //
 // Threading: the connection's (one thread at a time).
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/connection.h"
 #include "vocabulary/variant.h"
@@ -36,6 +38,14 @@ class TDBXProviderClient {
   // Raises TDBXError for an error reply (the connection stays usable) and for a result
   // that is not a variant stream.
   TDBXRecordsReply GetRecords(std::u16string_view ProviderName, std::int32_t Count, std::int32_t Options);
+  // AS_ApplyUpdates: Delta (a delta packet) applied by provider ProviderName with at most
+  // MaxErrors failed rows (-1: no limit). ErrorCount receives the rows that failed; the
+  // result is the error packet, or null when none failed. Raises as GetRecords.
+  TDSVariant ApplyUpdates(std::u16string_view ProviderName, std::vector<std::uint8_t> Delta, std::int32_t MaxErrors,
+                          std::int32_t& ErrorCount);
+  // AS_RowRequest: the rows of Row (a packet) as the server holds them now, by the
+  // request's option bits (1 the record, 2 its blobs).
+  TDSVariant RowRequest(std::u16string_view ProviderName, std::vector<std::uint8_t> Row, std::int32_t RequestType);
   // The bytes of the last GetRecords result as they came (the variant's stream form).
   std::size_t LastResultBytes() const { return FLastResultBytes; }
 
@@ -49,6 +59,8 @@ class TDBXProviderClient {
   std::u16string FClassName;
   std::optional<std::int32_t> FNamesHandle;
   std::optional<std::int32_t> FRecordsHandle;
+  std::optional<std::int32_t> FApplyHandle;
+  std::optional<std::int32_t> FRowHandle;
   std::size_t FLastResultBytes = 0;
 };
 

@@ -11,7 +11,9 @@
 //
 // Threading: used by the thread that uses the dataset.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,59 @@ class IProviderSupport {
   // the dataset still holds of the database (a statement, a read) is to be given up, the
   // rest of its records kept in memory. The default holds nothing of a database.
   virtual void EndRequest() {}
+};
+
+// Values bound to a statement's "?" parameters, in order.
+using TStatementValues = std::vector<TFieldValue>;
+// Rows a statement returned, one value per column.
+using TStatementRows = std::vector<std::vector<TFieldValue>>;
+
+// The fields a dataset's changes are written to, as it would open, with its one table
+// and that table's key fields (names joined by ";").
+struct TUpdateTarget {
+  std::vector<TFieldDefinition> Fields;
+  std::string TableName;
+  std::string KeyFields;
+};
+
+// IProviderSupportNG: what a resolver asks of a dataset that writes a client's changes
+// back to its database with statements of the resolver's own making. Every value reaches
+// the database as a bound parameter; the statement text holds only names the resolver
+// took from the dataset's own fields and table.
+//
+// A transaction is the calling thread's: started, used and ended within one request.
+class IProviderSupportNG : public IProviderSupport {
+ public:
+  virtual bool InTransaction() const = 0;
+  // Begins a write transaction, taking the database's write lock now. Raises
+  // EDatabaseError when the lock stays taken past the engine's wait, or the dataset's
+  // connection still has a read open.
+  virtual void StartTransaction() = 0;
+  // Commit: the changes are on disk when this returns (a power cut afterwards keeps
+  // them). Otherwise they are rolled back. Nothing happens without a transaction.
+  virtual void EndTransaction(bool Commit) = 0;
+  // A point inside the transaction that one row's statements can be undone to, without
+  // the rest: MarkRow before the row, then EndRow(true) to keep them or EndRow(false) to
+  // undo them.
+  virtual void MarkRow() = 0;
+  virtual void EndRow(bool Keep) = 0;
+  // Runs a statement that changes rows, with Values bound to its "?" parameters in
+  // order; returns the rows it changed.
+  virtual std::int64_t ExecuteStatement(const std::string& Sql, const TStatementValues& Values) = 0;
+  // Runs a select with Values bound; returns at most MaxRows of its rows.
+  virtual TStatementRows SelectRows(const std::string& Sql, const TStatementValues& Values,
+                                    std::size_t MaxRows) = 0;
+  // The one table the dataset's columns come from; empty when none or several.
+  virtual std::string TableName() const = 0;
+  // The fields, table and keys of the dataset without opening it (a closed dataset would
+  // have to read rows to open); nullopt when it cannot tell, and the provider then opens
+  // it to see.
+  virtual std::optional<TUpdateTarget> DescribeUpdateTarget() { return std::nullopt; }
+  // The character names are quoted with in statements.
+  virtual std::string QuoteChar() const { return "\""; }
+  // True for an engine of SQL statements: column lists name columns without their
+  // table, and an empty text is a value (compared with "= ?"), not a null.
+  virtual bool IsSQLBased() const { return true; }
 };
 
 }  // namespace tavrin

@@ -97,6 +97,31 @@ void TQuery::DescribeParams() {
   DescribeParameters(FSession, FDatabaseName, FSQL.Text(), FParams);
 }
 
+TStatementDescription TQuery::Describe() {
+  if (FActive) {
+    TStatementDescription Description;
+    for (std::int32_t i = 0; i < FieldCount(); ++i) {
+      const TField& Field = Fields(i);
+      TFieldDefinition Definition;
+      Definition.Name = Field.FieldName();
+      Definition.DataType = Field.DataType();
+      Definition.Size = Field.Size();
+      Definition.Precision = Field.Precision();
+      Definition.Required = Field.Required();
+      Definition.ReadOnly = Field.ReadOnly();
+      Definition.ProviderFlags = Field.ProviderFlags();
+      Definition.Origin = Field.Origin();
+      Definition.FieldKind = Field.FieldKind();
+      Description.Columns.push_back(std::move(Definition));
+    }
+    Description.TableName = FTableName;
+    Description.KeyFields = FKeyFields;
+    return Description;
+  }
+  if (FBeforeOpen) FBeforeOpen(*this);
+  return DescribeStatement(FSession, FDatabaseName, FSQL.Text());
+}
+
 void TQuery::ExecSQL() {
   FRowsAffected = 0;
   FRowsAffected = ExecuteStatement(FSession, FDatabaseName, FSQL.Text(), FParams);

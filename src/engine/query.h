@@ -96,6 +96,11 @@ class TQuery : public TFieldsDataSet {
   void SetBeforeClose(TDataSetNotifyEvent Handler) { FBeforeClose = std::move(Handler); }
   void SetAfterClose(TDataSetNotifyEvent Handler) { FAfterClose = std::move(Handler); }
 
+  // What the statement's result would be, without running it (statement_runner.h): a
+  // closed query runs BeforeOpen first, as Open does, since that is where the statement
+  // may be set; an open one describes its fields. Raises EDatabaseError as Open does.
+  TStatementDescription Describe();
+
   // Runs the statement, which must return rows, and stands on the first record. Nothing
   // happens on an open query. Raises EDatabaseError (statement_runner.h lists the
   // texts).

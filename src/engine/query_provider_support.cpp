@@ -110,4 +110,50 @@ void TQueryProviderSupport::EndRequest() {
   if (FQuery.Active()) static_cast<void>(FQuery.RecordCount());
 }
 
+bool TQueryProviderSupport::InTransaction() const { return FTransaction && FTransaction->Active(); }
+
+void TQueryProviderSupport::StartTransaction() {
+  FTransaction.reset();
+  FTransaction = std::make_unique<TWriteTransaction>(FQuery.DatabaseSession(), FQuery.DatabaseName());
+}
+
+void TQueryProviderSupport::EndTransaction(bool Commit) {
+  if (!FTransaction) return;
+  // The transaction goes whatever happens: a failed commit has rolled back.
+  const std::unique_ptr<TWriteTransaction> Transaction = std::move(FTransaction);
+  if (Commit) {
+    Transaction->Commit();
+  } else {
+    Transaction->Rollback();
+  }
+}
+
+void TQueryProviderSupport::MarkRow() {
+  if (FTransaction) FTransaction->MarkRow();
+}
+
+void TQueryProviderSupport::EndRow(bool Keep) {
+  if (FTransaction) FTransaction->RowDone(Keep);
+}
+
+std::int64_t TQueryProviderSupport::ExecuteStatement(const std::string& Sql, const TStatementValues& Values) {
+  if (FTransaction) return FTransaction->Execute(Sql, Values);
+  TWriteTransaction Own(FQuery.DatabaseSession(), FQuery.DatabaseName());
+  const std::int64_t Changed = Own.Execute(Sql, Values);
+  Own.Commit();
+  return Changed;
+}
+
+TStatementRows TQueryProviderSupport::SelectRows(const std::string& Sql, const TStatementValues& Values,
+                                                 std::size_t MaxRows) {
+  if (FTransaction) return FTransaction->Select(Sql, Values, MaxRows);
+  return SelectBoundRows(FQuery.DatabaseSession(), FQuery.DatabaseName(), Sql, Values, MaxRows);
+}
+
+std::optional<TUpdateTarget> TQueryProviderSupport::DescribeUpdateTarget() {
+  TStatementDescription Description = FQuery.Describe();
+  return TUpdateTarget{std::move(Description.Columns), std::move(Description.TableName),
+                       std::move(Description.KeyFields)};
+}
+
 }  // namespace tavrin

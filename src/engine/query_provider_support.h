@@ -6,13 +6,20 @@
 // rows into memory so that the query holds no statement or read of the database while
 // the client decides on its next page.
 //
+// For a resolver writing changes back: its table, a write transaction on the calling
+// thread's connection to the query's database (write_transaction.h: the lock taken at
+// the start, the commit durable), statements with "?" values inside it, and selects.
+// A statement run outside a transaction runs in one of its own.
+//
 // Threading: the query's.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dataset/provider_support.h"
 #include "engine/query.h"
+#include "engine/write_transaction.h"
 
 namespace tavrin {
 
@@ -21,7 +28,7 @@ namespace TQueryProviderErrors {
 inline constexpr char kUnbindable[] = ": a value of this kind cannot be bound";
 }  // namespace TQueryProviderErrors
 
-class TQueryProviderSupport : public IProviderSupport {
+class TQueryProviderSupport : public IProviderSupportNG {
  public:
   // Query must outlive the support.
   explicit TQueryProviderSupport(TQuery& Query) : FQuery(Query) {}
@@ -40,8 +47,21 @@ class TQueryProviderSupport : public IProviderSupport {
   void Execute() override { FQuery.ExecSQL(); }
   void EndRequest() override;
 
+  bool InTransaction() const override;
+  void StartTransaction() override;
+  void EndTransaction(bool Commit) override;
+  void MarkRow() override;
+  void EndRow(bool Keep) override;
+  std::int64_t ExecuteStatement(const std::string& Sql, const TStatementValues& Values) override;
+  TStatementRows SelectRows(const std::string& Sql, const TStatementValues& Values, std::size_t MaxRows) override;
+  // The query's table while it is open; empty when closed.
+  std::string TableName() const override { return FQuery.TableName(); }
+  // The query's description (TQuery::Describe): its statement prepared, not run.
+  std::optional<TUpdateTarget> DescribeUpdateTarget() override;
+
  private:
   TQuery& FQuery;
+  std::unique_ptr<TWriteTransaction> FTransaction;
 };
 
 }  // namespace tavrin

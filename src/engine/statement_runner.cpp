@@ -154,6 +154,27 @@ TFieldDefinition DescribeColumn(TSqliteConnection& Connection, const TSqliteStat
   return Definition;
 }
 
+// The one table every column that reads a table column reads, and its primary key
+// columns among Columns; both empty when the columns read several tables.
+void SettleTable(const std::vector<TFieldDefinition>& Columns, const std::vector<TColumnOrigin>& Origins,
+                 std::string& TableName, std::string& KeyFields) {
+  for (std::size_t Column = 0; Column < Columns.size(); ++Column) {
+    const TColumnOrigin& Origin = Origins[Column];
+    if (Origin.Table.empty()) continue;
+    if (TableName.empty()) {
+      TableName = Origin.Table;
+    } else if (!SameName(TableName, Origin.Table)) {
+      TableName.clear();
+      KeyFields.clear();
+      return;
+    }
+    if (Origin.InPrimaryKey) {
+      if (!KeyFields.empty()) KeyFields += ";";
+      KeyFields += Columns[Column].Name;
+    }
+  }
+}
+
 }  // namespace
 
 TStatementCursor::TStatementCursor(TSession& Session, const std::string& DatabaseName, const std::string& Sql,
@@ -196,21 +217,7 @@ TStatementCursor::TStatementCursor(TSession& Session, const std::string& Databas
     break;
   }
 
-  for (std::size_t Column = 0; Column < FColumns.size(); ++Column) {
-    const TColumnOrigin& Origin = Origins[Column];
-    if (Origin.Table.empty()) continue;
-    if (FTableName.empty()) {
-      FTableName = Origin.Table;
-    } else if (!SameName(FTableName, Origin.Table)) {
-      FTableName.clear();
-      FKeyFields.clear();
-      break;
-    }
-    if (Origin.InPrimaryKey) {
-      if (!FKeyFields.empty()) FKeyFields += ";";
-      FKeyFields += FColumns[Column].Name;
-    }
-  }
+  SettleTable(FColumns, Origins, FTableName, FKeyFields);
 }
 
 void TStatementCursor::SettleColumnTypes() {
@@ -293,6 +300,25 @@ bool TStatementCursor::Step(std::vector<TFieldValue>& Row) {
     FStatement->ReadColumnInto(static_cast<int>(Column), Row[Column]);
   }
   return true;
+}
+
+TStatementDescription DescribeStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql) {
+  TTakenStatement Taken(Session, DatabaseName, Sql, TTakenStatement::TUse::Read);
+  const int ColumnCount = Taken.Statement->ColumnCount();
+  if (ColumnCount == 0) RaiseDatabaseError(kNoResultSet);
+  TStatementDescription Description;
+  std::vector<TColumnOrigin> Origins(static_cast<std::size_t>(ColumnCount));
+  for (int Column = 0; Column < ColumnCount; ++Column) {
+    Description.Columns.push_back(
+        DescribeColumn(Taken.Connection->Sqlite(), *Taken.Statement, Column, Origins[static_cast<std::size_t>(Column)]));
+  }
+  SettleTable(Description.Columns, Origins, Description.TableName, Description.KeyFields);
+  return Description;
+}
+
+std::shared_ptr<TDatabaseConnection> AcquireConnection(TSession& Session, const std::string& DatabaseName) {
+  const TDatabaseFile File = DatabaseFileOf(DatabaseName);
+  return Session.Connections().Acquire(File.Path, File.Identity);
 }
 
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,

@@ -83,6 +83,22 @@ class TStatementCursor {
   bool FRecheck = false;  // run again: check the guard at the next step
 };
 
+// What a statement's result would be, without running it: its columns as
+// TStatementCursor::Columns gives them (a column computed by an expression has
+// ftUnknown: no value says its type), the one table they read and its key columns.
+struct TStatementDescription {
+  std::vector<TFieldDefinition> Columns;
+  std::string TableName;
+  std::string KeyFields;
+};
+// Prepares Sql as TStatementCursor does, without running it. Raises EDatabaseError as
+// TStatementCursor.
+TStatementDescription DescribeStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql);
+
+// The calling thread's kept connection to the database of the data folder DatabaseName,
+// the file checked to be there. Raises EDatabaseError with a TDatabaseMessages text.
+std::shared_ptr<TDatabaseConnection> AcquireConnection(TSession& Session, const std::string& DatabaseName);
+
 // Runs Sql (one statement; its rows, if any, are not read) as TStatementCursor does and
 // returns the number of rows it changed. Raises EDatabaseError as TStatementCursor.
 std::int64_t ExecuteStatement(TSession& Session, const std::string& DatabaseName, const std::string& Sql,

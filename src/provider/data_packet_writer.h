@@ -34,7 +34,7 @@
 #include "datapacket/writer.h"
 #include "dataset/provider_support.h"
 #include "provider/attribute_encoding.h"
-#include "provider/provider_options.h"
+#include "resolver/provider_options.h"
 #include "provider/put_field_info.h"
 #include "vocabulary/variant.h"
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "provider/provider_params.h"
+#include "resolver/sql_resolver.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/unicode_text.h"
 
@@ -166,12 +167,119 @@ void TDataSetProvider::Execute(const std::u16string& CommandText, TDSVariant& Pa
   Params = PackProviderParams(Support().Params(), {PT::ptOutput, PT::ptInputOutput});
 }
 
-TDSVariant TDataSetProvider::RowRequest(const TDSVariant&, std::int32_t, TDSVariant&) {
-  RaiseNotAvailable(kRowRequestMethod);
+IProviderSupportNG& TDataSetProvider::WritingSupport(const char* Method) const {
+  CheckedDataSet();
+  auto* Writing = dynamic_cast<IProviderSupportNG*>(&Support());
+  if (Writing == nullptr) RaiseNotAvailable(Method);
+  return *Writing;
 }
 
-TDSVariant TDataSetProvider::ApplyUpdates(const TDSVariant&, std::int32_t, std::int32_t&, TDSVariant&) {
-  RaiseNotAvailable(kApplyUpdatesMethod);
+TCustomResolver& TDataSetProvider::Resolver() {
+  if (!FResolver) FResolver = std::make_unique<TSQLResolver>();
+  return *FResolver;
+}
+
+TResolveSource TDataSetProvider::DescribeForResolver(IProviderSupportNG& Writing) {
+  TFieldsDataSet& DataSet = CheckedDataSet();
+  TResolveSource Source;
+  Source.UpdateMode = FUpdateMode;
+  Source.Options = FOptions;
+  const auto Add = [&Source](const std::string& Name, TFieldType Type, std::int32_t Size, TProviderFlags Flags,
+                             const std::string& Origin, bool ReadOnly, TFieldKind Kind) {
+    Source.Fields.push_back({Name, Type, Size, Flags, Origin, ReadOnly, Kind});
+  };
+  if (!DataSet.Active()) {
+    // Described without reading a row, when the dataset can.
+    if (std::optional<TUpdateTarget> Target = Writing.DescribeUpdateTarget()) {
+      for (const TFieldDefinition& Field : Target->Fields) {
+        Add(Field.Name, Field.DataType, Field.Size, Field.ProviderFlags, Field.Origin, Field.ReadOnly, Field.FieldKind);
+      }
+      Source.TableName = std::move(Target->TableName);
+      Source.KeyFields = std::move(Target->KeyFields);
+      return Source;
+    }
+  }
+  const bool Opened = !DataSet.Active();
+  if (Opened) DataSet.Open();
+  try {
+    for (std::int32_t i = 0; i < DataSet.FieldCount(); ++i) {
+      const TField& Field = DataSet.Fields(i);
+      Add(Field.FieldName(), Field.DataType(), Field.Size(), Field.ProviderFlags(), Field.Origin(), Field.ReadOnly(),
+          Field.FieldKind());
+    }
+    Source.TableName = Writing.TableName();
+    Source.KeyFields = Writing.KeyFields();
+    // Nothing of the database stays held: the write lock comes next on this thread.
+    if (!Opened) Writing.EndRequest();
+  } catch (...) {
+    if (Opened) DataSet.Close();
+    throw;
+  }
+  if (Opened) DataSet.Close();
+  return Source;
+}
+
+namespace {
+
+std::vector<std::uint8_t> PacketBytes(const TDSVariant& Packet) {
+  const auto* Bytes = std::get_if<std::vector<std::uint8_t>>(&Packet.Value);
+  if (Bytes == nullptr) throw TDBXError(TDBXErrorCodes::InvalidInput, TProviderErrors::kNotPacket);
+  return *Bytes;
+}
+
+}  // namespace
+
+TDSVariant TDataSetProvider::RowRequest(const TDSVariant& Row, std::int32_t RequestType, TDSVariant& OwnerData) {
+  IProviderSupportNG& Writing = WritingSupport(kRowRequestMethod);
+  Fire(BeforeRowRequest, OwnerData);
+  std::vector<std::uint8_t> Request = PacketBytes(Row);
+  const TResolveSource Source = DescribeForResolver(Writing);
+  TDSVariant Result(Resolver().RowRequest(std::move(Request), RequestType, Source, Writing));
+  Fire(AfterRowRequest, OwnerData);
+  return Result;
+}
+
+TDSVariant TDataSetProvider::ApplyUpdates(const TDSVariant& Delta, std::int32_t MaxErrors, std::int32_t& ErrorCount,
+                                          TDSVariant& OwnerData) {
+  IProviderSupportNG& Writing = WritingSupport(kApplyUpdatesMethod);
+  Fire(BeforeApplyUpdates, OwnerData);
+  if ((FOptions & TProviderOption::poReadOnly) != 0) {
+    throw TDBXError(TDBXErrorCodes::ProviderFailure, TProviderErrors::kReadOnly);
+  }
+  // Below -1 the walk would apply nothing and still answer that nothing failed.
+  if (MaxErrors < -1) throw TDBXError(TDBXErrorCodes::InvalidInput, TProviderErrors::kBadMaxErrors);
+  ErrorCount = 0;
+  std::vector<std::uint8_t> Bytes = PacketBytes(Delta);
+  const TResolveSource Source = DescribeForResolver(Writing);
+  TCustomResolver& Resolver = this->Resolver();
+  // Checked whole before the write lock is taken: a refused delta writes nothing.
+  Resolver.LoadDelta(std::move(Bytes), Source, Writing);
+  std::optional<std::vector<std::uint8_t>> Errors;
+  FTransactionStarted = false;
+  try {
+    if (!Writing.InTransaction()) {
+      Writing.StartTransaction();
+      FTransactionStarted = true;
+    }
+    Errors = Resolver.ApplyUpdates(MaxErrors, ErrorCount);
+    if (FTransactionStarted) {
+      FTransactionStarted = false;
+      Writing.EndTransaction(MaxErrors == -1 || ErrorCount <= MaxErrors);
+    }
+  } catch (...) {
+    if (FTransactionStarted) {
+      FTransactionStarted = false;
+      try {
+        Writing.EndTransaction(false);
+      } catch (...) {
+        // The first failure is the one the client hears of; a failed rollback leaves the
+        // transaction to the database, which ends it with the connection.
+      }
+    }
+    throw;
+  }
+  Fire(AfterApplyUpdates, OwnerData);
+  return Errors ? TDSVariant(std::move(*Errors)) : TDSVariant::Null();
 }
 
 }  // namespace tavrin

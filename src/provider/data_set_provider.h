@@ -27,10 +27,22 @@
 //
 // GetParams: the dataset's parameters, packed. Execute: the command text and parameters,
 // then the dataset runs its command; the output parameters come back in Params.
-// DataRequest: OnDataRequest's answer, or null. RowRequest and ApplyUpdates are not part
-// of this version of the server: they raise "<method> is not available yet on provider
-// <name>". Every operation but DataRequest raises "Missing DataSet property" without a
-// dataset.
+// DataRequest: OnDataRequest's answer, or null. Every operation but DataRequest raises
+// "Missing DataSet property" without a dataset.
+//
+// ApplyUpdates (Delta, MaxErrors, ErrorCount): the resolver (TSQLResolver) writes the
+// delta's rows to the dataset's table in one transaction the call starts (unless one is
+// open): committed, durably and before the answer, when the errors stay within MaxErrors
+// (-1: no limit; below -1 is refused), otherwise rolled back; any failure outside a row rolls back too and
+// travels on. The answer is the error packet, or null. What the resolver needs of the
+// dataset (its fields, table and keys) is read from the dataset itself before the write
+// lock is taken: from its support without opening it (IProviderSupportNG::
+// DescribeUpdateTarget), or else by opening it and closing it again; the delta is
+// checked against it whole before any row is written. poReadOnly refuses with "Cannot
+// apply updates to a ReadOnly provider". RowRequest (Row, RequestType): the rows of Row
+// as the database holds them now (foRecord, foBlobs), as a packet. Both need a dataset
+// whose support writes changes (IProviderSupportNG); another dataset's provider raises
+// "<method> is not available on provider <name>".
 //
 // Threading: a provider is used by the thread that uses its owner.
 
@@ -44,7 +56,9 @@
 #include "dataset/provider_support.h"
 #include "provider/custom_provider.h"
 #include "provider/data_packet_writer.h"
-#include "provider/provider_options.h"
+#include "resolver/custom_resolver.h"
+#include "resolver/resolve_source.h"
+#include "resolver/provider_options.h"
 #include "server/methods/provider_data_module.h"
 
 namespace tavrin {
@@ -54,8 +68,11 @@ class TDataSetProvider;
 namespace TProviderErrors {
 inline constexpr char kMissingDataSet[] = "Missing DataSet property";
 inline constexpr char kNoCommandText[] = "CommandText changes are not allowed";
-// "<method> is not available yet on provider <name>"
-inline constexpr char kNotAvailable[] = " is not available yet on provider ";
+// "<method> is not available on provider <name>": its dataset cannot write changes back
+inline constexpr char kNotAvailable[] = " is not available on provider ";
+inline constexpr char kReadOnly[] = "Cannot apply updates to a ReadOnly provider";
+inline constexpr char kNotPacket[] = "The changes sent are not a data packet";
+inline constexpr char kBadMaxErrors[] = "MaxErrors must be -1 (no limit), 0 or more";
 }  // namespace TProviderErrors
 
 // The dataset attributes of a packet, as an array of arrays of three values each (name,
@@ -111,6 +128,11 @@ class TDataSetProvider : public TCustomProvider {
   TDSVariant ReadRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options);
   void AddDataSetProperties(std::vector<TDataSetAttribute>& Attributes);
   [[noreturn]] void RaiseNotAvailable(const char* Method) const;
+  IProviderSupportNG& WritingSupport(const char* Method) const;
+  // The dataset's fields, table and keys: described by its support when closed, or with
+  // the dataset opened for the purpose (and closed again).
+  TResolveSource DescribeForResolver(IProviderSupportNG& Support);
+  TCustomResolver& Resolver();
 
   TFieldsDataSet* FDataSet = nullptr;
   IProviderSupport* FSupport = nullptr;
@@ -122,6 +144,8 @@ class TDataSetProvider : public TCustomProvider {
   std::int32_t FRecordsSent = 0;
   std::vector<TProviderParam> FParams;
   std::unique_ptr<TDataPacketWriter> FDSWriter;  // made with the first packet
+  std::unique_ptr<TCustomResolver> FResolver;    // made at the first need
+  bool FTransactionStarted = false;              // the apply running started the transaction
 };
 
 }  // namespace tavrin

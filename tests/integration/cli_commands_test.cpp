@@ -413,6 +413,33 @@ TEST(CliCommandLine, NegativeNumbersAndWordsAfterDoubleDashAreArguments) {
   EXPECT_EQ(R.Out, "ReturnParameter = -x--port\n");
 }
 
+TEST(CliProductCommands, SetPriceSendsTheChangedRowBackAndPrintsWhatTheServerAnswered) {
+  TProductServer S;
+  TSqliteConnection Database((S.Folder.Path() / TDatabaseFiles::kDatabaseFileName).string(),
+                             TSqliteConnection::TOpenMode::ExistingFile);
+  Database.Execute(
+      "delete from tabest1;"
+      "insert into tabest1 (codigo, produto, precocusto, precovenda, quantidade, inativo) values"
+      " (12, 'Arroz 5kg', 18.25, 24.9, 40.5, 0), (13, 'Caf\u00e9 500g', 12.5, 18.9, 0, 0)");
+  TRun R = RunLine({"--port", S.Port(), "set-price", "12", "26.5"});
+  EXPECT_EQ(R.Err, "");
+  EXPECT_EQ(R.Out, "Product 12 Arroz 5kg: sale price 24.90 -> 26.50, applied\n");
+  EXPECT_EQ(R.Code, kExitOk);
+  EXPECT_NE(RunLine({"--port", S.Port(), "products"}).Out.find("  12  Arroz 5kg    18.25       26.50"), std::string::npos);
+
+  // The database refuses the row: the error row is printed and the price stays.
+  Database.Execute("create trigger travado before update on tabest1 begin select raise(abort, 'tabela travada'); end");
+  R = RunLine({"--port", S.Port(), "set-price", "13", "20"});
+  EXPECT_EQ(R.Code, kExitFailure);
+  EXPECT_TRUE(R.Out.starts_with("Not applied (record 2): ")) << R.Out;
+  EXPECT_NE(R.Out.find("tabela travada"), std::string::npos) << R.Out;
+  EXPECT_NE(RunLine({"--port", S.Port(), "products"}).Out.find("18.90"), std::string::npos);
+
+  R = RunLine({"--port", S.Port(), "set-price", "99", "1"});
+  EXPECT_EQ(R.Code, kExitFailure);
+  EXPECT_EQ(R.Err, "tavrin-cli: no active product with code 99\n");
+}
+
 TEST(CliCommandLine, VersionHelpAndUsageErrors) {
   TRun R = RunLine({"--version"});
   EXPECT_EQ(R.Code, 0);
@@ -420,7 +447,7 @@ TEST(CliCommandLine, VersionHelpAndUsageErrors) {
 
   R = RunLine({"--help"});
   EXPECT_EQ(R.Code, 0);
-  for (const char* Word : {"--host", "--port", "login", "version", "zulweb", "call", "products"}) {
+  for (const char* Word : {"--host", "--port", "login", "version", "zulweb", "call", "products", "set-price"}) {
     EXPECT_NE(R.Out.find(Word), std::string::npos) << Word;
   }
   // The defaults shown are the settings table's.

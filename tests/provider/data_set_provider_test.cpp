@@ -243,7 +243,7 @@ TEST_F(DataSetProviderTest, DataRequestsAndDataSetPropertiesComeFromTheirEvents)
   EXPECT_TRUE(Base.Level().Attributes[0].InDelta());
 }
 
-TEST(DataSetProvider, OperationsWantADataSetAndTwoAreNotAvailableYet) {
+TEST(DataSetProvider, OperationsWantADataSetAndWritingWantsADataSetThatWrites) {
   TProviderDataModule Module;
   TDataSetProvider Provider(&Module, "dsEst1");
   TDBXStreamValue Params, OwnerData;
@@ -264,12 +264,12 @@ TEST(DataSetProvider, OperationsWantADataSetAndTwoAreNotAvailableYet) {
     for (const auto& Case : Cases) {
       SCOPED_TRACE(Case.Method);
       const std::string Method = Case.Method;
-      const bool NotYet = Method == "AS_ApplyUpdates" || Method == "AS_RowRequest";
-      if (Served != nullptr && !NotYet) continue;
+      const bool Writes = Method == "AS_ApplyUpdates" || Method == "AS_RowRequest";
+      if (Served != nullptr && !Writes) continue;
       const TDBXError Error = ErrorOf(Case.Call);
       EXPECT_EQ(Error.ErrorCode(), 5);
       EXPECT_EQ(Error.Message(), Served == nullptr ? std::string("Missing DataSet property")
-                                                   : Method + " is not available yet on provider dsEst1");
+                                                   : Method + " is not available on provider dsEst1");
     }
   }
   EXPECT_EQ(Out, -9);

@@ -72,6 +72,9 @@ class TChildProcess {
   // Ctrl+C of the child's console there. True when the request was delivered.
   bool RequestStop();
   bool Interrupt();
+  // Ends the program at once, as a power cut would end it (SIGKILL; TerminateProcess on
+  // Windows). True when it was delivered.
+  bool Kill();
 
   // The exit code, or -1 when the process was ended by a signal or did not end within
   // Patience.
@@ -228,6 +231,8 @@ inline bool TChildProcess::RequestStop() {
 
 inline bool TChildProcess::Interrupt() { return RequestStop(); }
 
+inline bool TChildProcess::Kill() { return FProcess && TerminateProcess(FProcess, 1); }
+
 inline int TChildProcess::Wait(std::chrono::milliseconds Patience) {
   if (FExitCode) return *FExitCode;
   if (!FProcess || WaitForSingleObject(FProcess, static_cast<DWORD>(Patience.count())) != WAIT_OBJECT_0) return -1;
@@ -294,6 +299,8 @@ inline bool TChildProcess::Started() const { return FPid > 0; }
 inline bool TChildProcess::RequestStop() { return FPid > 0 && kill(FPid, SIGTERM) == 0; }
 
 inline bool TChildProcess::Interrupt() { return FPid > 0 && kill(FPid, SIGINT) == 0; }
+
+inline bool TChildProcess::Kill() { return FPid > 0 && kill(FPid, SIGKILL) == 0; }
 
 inline int TChildProcess::Wait(std::chrono::milliseconds Patience) {
   if (FExitCode) return *FExitCode;

@@ -8,6 +8,7 @@
 
 #include "app/tavrin_cli/commands.h"
 #include "app/tavrin_cli/products.h"
+#include "app/tavrin_cli/set_price.h"
 #include "vocabulary/program_version.h"
 
 namespace tavrin::cli {
@@ -69,6 +70,13 @@ int RunCommandLine(int Argc, const char* const* Argv, std::ostream& Out, std::os
         ->type_name("N")
         ->check(CLI::Range(1, kMaxPageSize));
     ProductList->add_flag("--xml", Products.Xml, "Print the server's XML form of the list instead");
+    TSetPriceRequest Price;
+    CLI::App* SetPrice = App.add_subcommand(
+        "set-price", "Change a product's sale price: fetch the list, send the changed row back (" +
+                         std::string(kProductClass) + ".AS_ApplyUpdates of " + std::string(kProductProvider) +
+                         ") and print the server's answer");
+    SetPrice->add_option("CODE", Price.Code, "Product code")->required();
+    SetPrice->add_option("PRICE", Price.Price, "New sale price (a point before the decimals)")->required();
 
     try {
       App.parse(Argc, Argv);
@@ -76,6 +84,7 @@ int RunCommandLine(int Argc, const char* const* Argv, std::ostream& Out, std::os
       return App.exit(Error, Out, Err);
     }
     if (ProductList->parsed()) return RunProducts(Target, Products, Out, Err);
+    if (SetPrice->parsed()) return RunSetPrice(Target, Price, Out, Err);
 
     if (Login->parsed()) {
       Request = LoginRequest(User, Password);
