@@ -330,5 +330,37 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   EXPECT_TRUE(Eventually([&] { return Budget.Held() == 0; }));
 }
 
+TEST(DbxServerAbuse, ARequestWaitingForRoomStopsWaitingWhenItsClientHasGone) {
+  constexpr std::int64_t kMiB = 1024 * 1024;
+  constexpr auto kWait = 5s;
+  TServerMemoryBudget Budget(8 * kMiB, kWait);
+  TDbxTestServer Server(Budget);
+  const std::string Row = EchoRow("ok") + std::string(6 * kMiB - EchoRow("ok").size(), 'p');
+  const std::string Whole = kConnect + ExecuteNew(kEchoType, kEchoAlias, Row);
+  // The hog holds about 6 MiB of the 8 while its block stays unfinished.
+  TTestClient Hog;
+  ASSERT_TRUE(Hog.Connect(Server.Port()));
+  Hog.Send(Whole.substr(0, Whole.size() - kMiB));
+  EXPECT_EQ(Hog.Read(sizeof kConnectReply - 1), kConnectReply);
+  ASSERT_TRUE(Eventually([&] { return Budget.Held() >= 5 * kMiB; })) << Budget.Held();
+  const std::int64_t HogHeld = Budget.Held();
+  // The leaver's 4 MiB of block do not fit beside it: its request waits, and the leaver
+  // goes while it does. It resets: an orderly close would wait behind the bytes the
+  // server has not read yet.
+  TTestClient Leaver;
+  ASSERT_TRUE(Leaver.Connect(Server.Port()));
+  Leaver.Send(Whole.substr(0, Whole.size() - 2 * kMiB));
+  EXPECT_EQ(Leaver.Read(sizeof kConnectReply - 1), kConnectReply);
+  std::this_thread::sleep_for(200ms);  // its thread is waiting for room now
+  ASSERT_EQ(Server.Transport().ConnectionCount(), 2u);
+  const auto Left = std::chrono::steady_clock::now();
+  Leaver.Reset();
+  // Its connection ends well before the wait would have run out, giving back what it held.
+  EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 1; }, kWait / 2));
+  EXPECT_LT(std::chrono::steady_clock::now() - Left, kWait / 2);
+  EXPECT_TRUE(Eventually([&] { return Budget.Held() == HogHeld; })) << Budget.Held();
+  ExpectHonestClientServed(Server.Port());
+}
+
 }  // namespace
 }  // namespace tavrin
