@@ -33,6 +33,10 @@ class TDbxChannel {
 
   virtual bool ConnectionLost() const = 0;
 
+  // Without waiting: true when the peer is known to have gone, even before a read or
+  // write has failed. A channel that cannot tell sooner answers as ConnectionLost.
+  virtual bool PeerClosed() { return ConnectionLost(); }
+
   virtual const TDBXChannelInfo& ChannelInfo() const = 0;
 };
 

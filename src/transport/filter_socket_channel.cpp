@@ -65,6 +65,8 @@ void TDBXFilterSocketChannel::Write(std::span<const std::uint8_t> Bytes) {
 
 bool TDBXFilterSocketChannel::ConnectionLost() const { return FChannel.ConnectionLost(); }
 
+bool TDBXFilterSocketChannel::PeerClosed() { return FChannel.PeerClosed(); }
+
 const TDBXChannelInfo& TDBXFilterSocketChannel::ChannelInfo() const { return FChannel.ChannelInfo(); }
 
 const TDBXSocketChannelInfo* TDBXFilterSocketChannel::SocketChannelInfo() const {

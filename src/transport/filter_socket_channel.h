@@ -41,6 +41,7 @@ class TDBXFilterSocketChannel : public TDbxChannel {
   void Write(std::span<const std::uint8_t> Bytes) override;
 
   bool ConnectionLost() const override;
+  bool PeerClosed() override;
   const TDBXChannelInfo& ChannelInfo() const override;
   const TDBXSocketChannelInfo* SocketChannelInfo() const;  // the TCP channel's
 

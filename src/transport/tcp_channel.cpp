@@ -65,6 +65,8 @@ void TDSTCPChannel::Write(std::span<const std::uint8_t> Bytes) {
   }
 }
 
+bool TDSTCPChannel::PeerClosed() { return FConnectionLost.load() || FConnection->PeerClosed(); }
+
 const TDBXChannelInfo& TDSTCPChannel::ChannelInfo() const {
   return FInfo ? *FInfo : EmptyChannelInfo();
 }

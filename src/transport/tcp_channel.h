@@ -47,6 +47,7 @@ class TDSTCPChannel : public TDbxChannel {
   void Write(std::span<const std::uint8_t> Bytes) override;
 
   bool ConnectionLost() const override { return FConnectionLost.load(); }
+  bool PeerClosed() override;
 
   // The information built by Open. Before Open (or after Close) its fields are empty.
   const TDBXChannelInfo& ChannelInfo() const override;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__linux__)
+#include <poll.h>
+#endif
+
 #include "transport/tcp_limits.h"
 
 namespace tavrin {
@@ -70,6 +74,20 @@ bool TDSTCPConnection::WaitFor(asio::socket_base::wait_type What) {
     FIo.run_one();
   }
   return !Result && !FCloseRequested.load() && !FTimedOut;
+}
+
+bool TDSTCPConnection::PeerClosed() {
+  if (FCloseRequested.load() || !FSocket.is_open()) {
+    return true;
+  }
+#if defined(__linux__)
+  // The peer's close shows even while its last bytes wait unread, which a read would
+  // have to consume first.
+  pollfd Probe{FSocket.native_handle(), POLLRDHUP, 0};
+  return ::poll(&Probe, 1, 0) == 1 && (Probe.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+#else
+  return false;
+#endif
 }
 
 void TDSTCPConnection::DrainUntilPeerCloses(std::chrono::milliseconds Grace) {

@@ -66,6 +66,11 @@ class TDSTCPConnection {
   void RequestClose();
   bool CloseRequested() const { return FCloseRequested.load(); }
 
+  // Without waiting: true when the peer has closed or reset the connection (bytes it sent
+  // before may still be waiting), or a close was requested. Where the system cannot tell
+  // without reading, only the close request counts.
+  bool PeerClosed();
+
   // Shuts the socket down and closes it; errors are ignored (the peer may be gone).
   void Close();
 

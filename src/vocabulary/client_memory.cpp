@@ -1,5 +1,6 @@
 #include "vocabulary/client_memory.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -11,6 +12,9 @@ namespace {
 thread_local std::shared_ptr<TConnectionMemory> GCurrentConnectionMemory;
 
 std::string MemoryMiB(std::int64_t Bytes) { return std::to_string(Bytes / (1024 * 1024)) + " MiB"; }
+
+// How often a charge waiting for room looks whether its client has gone.
+constexpr std::chrono::milliseconds kClientGoneProbe{100};
 }  // namespace
 
 // --- The server's budget -----------------------------------------------------------------
@@ -23,12 +27,26 @@ void TServerMemoryBudget::SetLimit(std::int64_t Limit, std::chrono::milliseconds
   FWait = Wait;
 }
 
-bool TServerMemoryBudget::Take(std::int64_t Bytes) {
+bool TServerMemoryBudget::Take(std::int64_t Bytes, const std::function<bool()>& ClientGone) {
   std::unique_lock Lock(FMutex);
   if (FLimit > 0) {
     // More than the whole budget never fits: no use waiting.
     if (Bytes > FLimit) return false;
-    if (!FRoom.wait_for(Lock, FWait, [&] { return FHeld + Bytes <= FLimit; })) return false;
+    const auto Fits = [&] { return FHeld + Bytes <= FLimit; };
+    const auto Deadline = std::chrono::steady_clock::now() + FWait;
+    while (!Fits()) {
+      const auto Now = std::chrono::steady_clock::now();
+      if (Now >= Deadline) return false;
+      const auto Until = ClientGone ? std::min(Deadline, Now + kClientGoneProbe) : Deadline;
+      if (FRoom.wait_until(Lock, Until, Fits)) break;
+      if (ClientGone) {
+        // The probe may look at a socket: not under the lock other clients wait on.
+        Lock.unlock();
+        const bool Gone = ClientGone();
+        Lock.lock();
+        if (Gone) return false;
+      }
+    }
   }
   FHeld += Bytes;
   return true;
@@ -64,7 +82,10 @@ void TConnectionMemory::Charge(std::int64_t Bytes, std::string_view What) {
                     std::string(What) + " refused: the connection would hold more than " + MemoryMiB(FCap) +
                         " in requests and unsent replies");
   }
-  if (FServer != nullptr && !FServer->Take(Bytes)) {
+  if (FServer != nullptr && !FServer->Take(Bytes, FClientGone)) {
+    if (FClientGone && FClientGone()) {
+      throw TDBXError(TDBXErrorCodes::LimitExceeded, std::string(What) + " refused: the client has gone");
+    }
     throw TDBXError(TDBXErrorCodes::LimitExceeded,
                     std::string(What) + " refused: the server holds all the memory it allows for its clients (" +
                         MemoryMiB(FServer->Limit()) + "); try again later");

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -26,8 +27,9 @@ class TServerMemoryBudget {
   TServerMemoryBudget(std::int64_t Limit, std::chrono::milliseconds Wait) noexcept;
 
   // Takes Bytes when they fit, waiting up to the wait for other clients to give room
-  // back. False when they did not fit in time; nothing is taken then.
-  bool Take(std::int64_t Bytes);
+  // back. False when they did not fit in time, or when ClientGone (if given) said true
+  // while waiting, looked at every tenth of a second; nothing is taken then.
+  bool Take(std::int64_t Bytes, const std::function<bool()>& ClientGone = {});
   void Give(std::int64_t Bytes) noexcept;
   std::int64_t Held() const;
   // Set before the budget is shared.
@@ -62,6 +64,12 @@ class TConnectionMemory {
   void Release(std::int64_t Bytes) noexcept;
   std::int64_t Held() const noexcept { return FHeld.load(); }
 
+  // How a charge waiting for room in the server's budget learns that the client has gone,
+  // so that it stops waiting (empty: it waits the whole wait). Called on the charging
+  // thread; whatever it looks at must outlive it, so it is set back to empty before that
+  // goes.
+  void SetClientGone(std::function<bool()> ClientGone) { FClientGone = std::move(ClientGone); }
+
   // The connection the calling thread serves now; null when none.
   static const std::shared_ptr<TConnectionMemory>& Current() noexcept;
   // Makes Memory (null: none) the calling thread's current connection.
@@ -70,6 +78,7 @@ class TConnectionMemory {
  private:
   TServerMemoryBudget* FServer;
   const std::int64_t FCap;
+  std::function<bool()> FClientGone;
   std::atomic<std::int64_t> FHeld{0};
 };
 

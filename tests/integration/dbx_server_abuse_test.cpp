@@ -237,6 +237,56 @@ TEST(DbxServerAbuse, AMethodNameBeyondTheConnectionsMemoryGetsAShortReplyAndEnds
   EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
 }
 
+// A piece of a long value as a client sends it when the server asks: a positive count
+// when more pieces follow, zero or less on the last one.
+std::string AbuseBlobPiece(const std::string& Bytes, bool Last) {
+  const auto Size = static_cast<std::int64_t>(Bytes.size());
+  std::string Count = std::to_string(Last ? -Size : Size);
+  Count.resize(9, ' ');
+  return R"({"data":[)" + Count + "," + Bytes + "]}";
+}
+
+// Each value is past what one connection may hold and its bytes are sent whole: the
+// server answers with an error where the request lets it, and as the rest of the value
+// cannot be read as requests, the connection ends.
+TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds) {
+  constexpr std::size_t kMiB = 1024 * 1024;
+  // An Echo argument of 80 MiB: 65,535 bytes in the row, the rest in pieces of 8 MiB the
+  // server asks for one by one.
+  const std::string LongRow = std::string("\x50\xFF\xFF", 3) + std::string(0xFFFF, 'x') + "\xC0";
+  std::string LongPieces;
+  for (int i = 0; i < 10; ++i) LongPieces += AbuseBlobPiece(std::string(8 * kMiB, 'x'), false);
+  LongPieces += AbuseBlobPiece("", true);
+  std::string LongAsks;  // the value passes the cap within the eighth piece
+  for (int i = 0; i < 8; ++i) LongAsks += R"({"more_blob":[-1,1,0,0,-1]})";
+  // A row block past the cap: the argument, then bytes the method would not read.
+  const std::string HugeRow = EchoRow("ok") + std::string(65 * kMiB, 'p');
+  const std::string HugeMetadata = R"({"k":")" + std::string(65 * kMiB, 'm') + R"("})";
+  struct Case { const char* Name; std::string Request; std::string Reply; };
+  const Case Cases[] = {
+      {"parameter row", ExecuteNew(kEchoType, kEchoAlias, HugeRow),
+       ErrorReply(2, "Invalid row block size " + std::to_string(HugeRow.size()))},
+      {"long value", ExecuteNew(kEchoType, kEchoAlias, LongRow) + LongPieces,
+       LongAsks + ErrorReply(2, "Blob value exceeds 67108864 bytes")},
+      // A request whose method cannot be read gets no reply.
+      {"metadata", R"({"metadata":[)" + std::to_string(HugeMetadata.size()) + "," + HugeMetadata + "]}" +
+                       ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
+       ""},
+  };
+  TDbxTestServer Server;
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TTestClient Abuser;
+    ASSERT_TRUE(Abuser.Connect(Server.Port()));
+    Abuser.Send(kConnect + c.Request);
+    const std::string Expected = kConnectReply + c.Reply;
+    EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
+    EXPECT_TRUE(Abuser.ClosedByServer(20s));
+    ExpectHonestClientServed(Server.Port());
+  }
+  EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 0; }));
+}
+
 TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   constexpr std::int64_t kMiB = 1024 * 1024;
   TServerMemoryBudget Budget(8 * kMiB, 1s);
@@ -278,6 +328,38 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   EXPECT_EQ(Patient.Read(Served.size(), 20s), Served);
   Patient.Close();
   EXPECT_TRUE(Eventually([&] { return Budget.Held() == 0; }));
+}
+
+TEST(DbxServerAbuse, ARequestWaitingForRoomStopsWaitingWhenItsClientHasGone) {
+  constexpr std::int64_t kMiB = 1024 * 1024;
+  constexpr auto kWait = 5s;
+  TServerMemoryBudget Budget(8 * kMiB, kWait);
+  TDbxTestServer Server(Budget);
+  const std::string Row = EchoRow("ok") + std::string(6 * kMiB - EchoRow("ok").size(), 'p');
+  const std::string Whole = kConnect + ExecuteNew(kEchoType, kEchoAlias, Row);
+  // The hog holds about 6 MiB of the 8 while its block stays unfinished.
+  TTestClient Hog;
+  ASSERT_TRUE(Hog.Connect(Server.Port()));
+  Hog.Send(Whole.substr(0, Whole.size() - kMiB));
+  EXPECT_EQ(Hog.Read(sizeof kConnectReply - 1), kConnectReply);
+  ASSERT_TRUE(Eventually([&] { return Budget.Held() >= 5 * kMiB; })) << Budget.Held();
+  const std::int64_t HogHeld = Budget.Held();
+  // The leaver's 4 MiB of block do not fit beside it: its request waits, and the leaver
+  // goes while it does. It resets: an orderly close would wait behind the bytes the
+  // server has not read yet.
+  TTestClient Leaver;
+  ASSERT_TRUE(Leaver.Connect(Server.Port()));
+  Leaver.Send(Whole.substr(0, Whole.size() - 2 * kMiB));
+  EXPECT_EQ(Leaver.Read(sizeof kConnectReply - 1), kConnectReply);
+  std::this_thread::sleep_for(200ms);  // its thread is waiting for room now
+  ASSERT_EQ(Server.Transport().ConnectionCount(), 2u);
+  const auto Left = std::chrono::steady_clock::now();
+  Leaver.Reset();
+  // Its connection ends well before the wait would have run out, giving back what it held.
+  EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 1; }, kWait / 2));
+  EXPECT_LT(std::chrono::steady_clock::now() - Left, kWait / 2);
+  EXPECT_TRUE(Eventually([&] { return Budget.Held() == HogHeld; })) << Budget.Held();
+  ExpectHonestClientServed(Server.Port());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -56,6 +57,26 @@ TEST(ClientMemory, AConnectionIsRefusedPastItsCapOrTheServersBudgetAndGivesBackA
   EXPECT_EQ(Budget.Held(), 3 << 20);
   Memory.reset();
   EXPECT_EQ(Budget.Held(), 2 << 20);
+}
+
+TEST(ClientMemory, AChargeWaitingForRoomStopsWhenItsClientHasGone) {
+  TServerMemoryBudget Budget(100, 10s);
+  ASSERT_TRUE(Budget.Take(60));
+  TConnectionMemory Memory(&Budget, 0);
+  std::atomic<bool> Gone{false};
+  Memory.SetClientGone([&] { return Gone.load(); });
+  std::thread Leaves([&] {
+    std::this_thread::sleep_for(50ms);
+    Gone = true;
+  });
+  const auto Began = std::chrono::steady_clock::now();
+  const TDBXError Error = ErrorOf([&] { Memory.Charge(50, "A row of values"); });
+  Leaves.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - Began, 5s);
+  EXPECT_EQ(Error.ErrorCode(), TDBXErrorCodes::LimitExceeded);
+  EXPECT_EQ(Error.Message(), "A row of values refused: the client has gone");
+  EXPECT_EQ(Memory.Held(), 0);
+  EXPECT_EQ(Budget.Held(), 60);
 }
 
 TEST(ClientMemory, AHoldChargesTheThreadsConnectionFollowsItsBufferAndOutlivesTheConnectionSafely) {

@@ -12,6 +12,9 @@ namespace tavrin {
 TDSServerConnectionChain::TDSServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
                                                    IDSServerMethodProvider& Methods, TServerMemoryBudget* Budget)
     : FMemory(std::make_shared<TConnectionMemory>(Budget, limits::kMaxConnectionInFlightBytes)) {
+  // A request waiting for room in the server's budget stops waiting once its client has
+  // gone, instead of holding its thread for the rest of the wait.
+  FMemory->SetClientGone([&Channel = Info.Channel] { return Channel.PeerClosed(); });
   const std::int32_t BufferKB = Info.BufferSize / defaults::kBytesPerKB;
   FHandler = BuildServerHandlerChain(
       Info.Channel, FContext, BufferKB, MakeServerConnectionLink(Events, Methods, Info.UnregisterConnection),

@@ -23,6 +23,10 @@ class TDSServerConnectionChain : public TDBXProtocolHandler {
   // Events, Methods and Budget (when given) must outlive the chain.
   TDSServerConnectionChain(const TDSTCPConnectionInfo& Info, const TDSServerEvents& Events,
                            IDSServerMethodProvider& Methods, TServerMemoryBudget* Budget = nullptr);
+  // The memory may outlive the chain (a buffer still charged to it), the channel not.
+  ~TDSServerConnectionChain() override { FMemory->SetClientGone(nullptr); }
+  TDSServerConnectionChain(const TDSServerConnectionChain&) = delete;
+  TDSServerConnectionChain& operator=(const TDSServerConnectionChain&) = delete;
 
   // What the connection's requests and unsent replies hold, within the server's budget.
   const std::shared_ptr<TConnectionMemory>& Memory() const { return FMemory; }
