@@ -85,6 +85,10 @@ bool TDSTCPConnection::PeerClosed() {
   // have to consume first.
   pollfd Probe{FSocket.native_handle(), POLLRDHUP, 0};
   return ::poll(&Probe, 1, 0) == 1 && (Probe.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+#elif defined(_WIN32)
+  // A reset or a close shows as a hang-up, asked without reading.
+  WSAPOLLFD Probe{FSocket.native_handle(), POLLRDNORM, 0};
+  return ::WSAPoll(&Probe, 1, 0) == 1 && (Probe.revents & (POLLHUP | POLLERR)) != 0;
 #else
   return false;
 #endif

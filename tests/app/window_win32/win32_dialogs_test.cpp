@@ -45,11 +45,12 @@ std::thread Operate(TOperator& Seen, const std::wstring& Typing, int Button) {
   return std::thread([&Seen, Typing, Button] {
     HWND Box = nullptr;
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((Box = FindWindowW(L"#32770", Widen(kCaption).c_str())) == nullptr &&
+    // The box exists before its controls are made and filled; it is shown once they are.
+    while (((Box = FindWindowW(L"#32770", Widen(kCaption).c_str())) == nullptr || !IsWindowVisible(Box)) &&
            std::chrono::steady_clock::now() < Deadline) {
       Sleep(10);
     }
-    if (Box == nullptr) return;
+    if (Box == nullptr || !IsWindowVisible(Box)) return;
     const HWND Edit = FindWindowExW(Box, nullptr, L"Edit", nullptr);
     Seen.Initial = Narrow([&] {
       std::wstring Text(300, L'\0');
