@@ -50,7 +50,17 @@ TConnectionCache::~TConnectionCache() {
 std::shared_ptr<TConnectionCache::TSlot>& TConnectionCache::ThisThreadSlot() {
   // The calling thread's slots, one per cache it used; they go when the thread ends,
   // and with them the connections they keep.
-  thread_local std::vector<std::pair<std::uint64_t, std::shared_ptr<TSlot>>> Slots;
+  using TThreadSlots = std::vector<std::pair<std::uint64_t, std::shared_ptr<TSlot>>>;
+#if defined(_WIN32)
+  // Under Windows a thread-local object with a destructor could be freed before its
+  // destructor ran at thread end (a crash, seen under Wine). There the list is made once
+  // per thread and left; its connections still close at the thread's release, after
+  // their idle lifetime and with their session.
+  thread_local auto* const ThreadSlots = new TThreadSlots();
+  TThreadSlots& Slots = *ThreadSlots;
+#else
+  thread_local TThreadSlots Slots;
+#endif
   for (auto& [Id, Slot] : Slots) {
     if (Id == FId) return Slot;
   }
