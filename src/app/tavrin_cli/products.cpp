@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "app/tavrin_cli/product_session.h"
 #include "app/tavrin_cli/product_table.h"
-#include "client/connection.h"
 #include "client/provider_client.h"
 #include "datapacket/base.h"
-#include "transport/tcp_client_channel.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/unicode_text.h"
 
@@ -66,41 +65,14 @@ void PrintProducts(TDBXProviderClient& Provider, const TProductsRequest& Request
 }  // namespace
 
 int RunProducts(TDbxChannel& Channel, const TProductsRequest& Request, std::ostream& Out, std::ostream& Err) {
-  try {
-    TDBXClientConnection Connection(Channel);
-    Connection.Connect({});
-    TDBXProviderClient Provider(Connection, ToUtf16(kProductClass));
-    try {
-      PrintProducts(Provider, Request, Out);
-    } catch (...) {
-      try {
-        Provider.Close();
-        Connection.Disconnect();
-      } catch (...) {
-        // The failure being reported is what the operator needs; after a lost connection
-        // these writes fail as well, which adds nothing to it.
-      }
-      throw;
-    }
-    Provider.Close();
-    Connection.Disconnect();
+  return WithProductProvider(Channel, Err, [&](TDBXProviderClient& Provider) {
+    PrintProducts(Provider, Request, Out);
     return kExitOk;
-  } catch (const std::exception& Error) {
-    return ReportFailure(Err, Error.what());
-  } catch (...) {
-    return ReportFailure(Err, kUnexpectedFailure);
-  }
+  });
 }
 
 int RunProducts(const TCliTarget& Target, const TProductsRequest& Request, std::ostream& Out, std::ostream& Err) {
-  try {
-    TDBXTcpClientChannel Channel(Target.Host, Target.Port, true, Target.ConnectTimeout);
-    return RunProducts(Channel, Request, Out, Err);
-  } catch (const std::exception& Error) {
-    return ReportFailure(Err, Error.what());
-  } catch (...) {
-    return ReportFailure(Err, kUnexpectedFailure);
-  }
+  return OverTcp(Target, Err, [&](TDbxChannel& Channel) { return RunProducts(Channel, Request, Out, Err); });
 }
 
 }  // namespace tavrin::cli

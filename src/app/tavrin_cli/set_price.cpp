@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "app/tavrin_cli/product_session.h"
 #include "app/tavrin_cli/products.h"
-#include "client/connection.h"
 #include "client/provider_client.h"
 #include "datapacket/base.h"
 #include "datapacket/cursor.h"
 #include "datapacket/delta_writer.h"
 #include "datapacket/packet_values.h"
-#include "transport/tcp_client_channel.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/unicode_text.h"
 
@@ -93,43 +92,14 @@ int ChangePrice(TDBXProviderClient& Provider, const TSetPriceRequest& Request, s
 }  // namespace
 
 int RunSetPrice(TDbxChannel& Channel, const TSetPriceRequest& Request, std::ostream& Out, std::ostream& Err) {
-  try {
-    TDBXClientConnection Connection(Channel);
-    Connection.Connect({});
-    TDBXProviderClient Provider(Connection, ToUtf16(kProductClass));
-    int Result = kExitFailure;
-    try {
-      Result = ChangePrice(Provider, Request, Out);
-    } catch (...) {
-      try {
-        Provider.Close();
-        Connection.Disconnect();
-      } catch (...) {
-        // The failure being reported is what the operator needs; after a lost connection
-        // these writes fail as well, which adds nothing to it.
-      }
-      throw;
-    }
-    Provider.Close();
-    Connection.Disconnect();
-    Out.flush();
-    return Result;
-  } catch (const std::exception& Error) {
-    return ReportFailure(Err, Error.what());
-  } catch (...) {
-    return ReportFailure(Err, kUnexpectedFailure);
-  }
+  const int Result =
+      WithProductProvider(Channel, Err, [&](TDBXProviderClient& Provider) { return ChangePrice(Provider, Request, Out); });
+  Out.flush();
+  return Result;
 }
 
 int RunSetPrice(const TCliTarget& Target, const TSetPriceRequest& Request, std::ostream& Out, std::ostream& Err) {
-  try {
-    TDBXTcpClientChannel Channel(Target.Host, Target.Port, true, Target.ConnectTimeout);
-    return RunSetPrice(Channel, Request, Out, Err);
-  } catch (const std::exception& Error) {
-    return ReportFailure(Err, Error.what());
-  } catch (...) {
-    return ReportFailure(Err, kUnexpectedFailure);
-  }
+  return OverTcp(Target, Err, [&](TDbxChannel& Channel) { return RunSetPrice(Channel, Request, Out, Err); });
 }
 
 }  // namespace tavrin::cli
