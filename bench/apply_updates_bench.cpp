@@ -54,12 +54,8 @@ class TApplyFolder : public TBenchDemoFolder {
 
 struct TApplyServer {
   TApplyFolder Folder;
-  TDiscardingLog Log;
-  TSession DatabaseSession;
-  const std::string DataFolder = Folder.Path();
-  TServerMethodsServices Services{Log, [this] { return DataFolder; }, DatabaseSession,
-                                  [](const std::string&) { return false; }};
-  TServerContainer1 Container{Services, {.Port = 0}};
+  TBenchProductServer Serving{Folder.Path()};
+  TServerContainer1& Container = Serving.Container;
 };
 
 struct TProductRow {

@@ -64,12 +64,8 @@ class TDemoFolder : public TBenchDemoFolder {
 struct TProductServer {
   explicit TProductServer(bool Protected = true) : Folder(Protected) {}
   TDemoFolder Folder;
-  TDiscardingLog Log;
-  TSession DatabaseSession;
-  const std::string DataFolder = Folder.Path();
-  TServerMethodsServices Services{Log, [this] { return DataFolder; }, DatabaseSession,
-                                  [](const std::string&) { return false; }};
-  TServerContainer1 Container{Services, {.Port = 0}};
+  TBenchProductServer Serving{Folder.Path()};
+  TServerContainer1& Container = Serving.Container;
 };
 
 // A client with FazerLogin and VersaoServidor prepared.
@@ -158,7 +154,7 @@ void BM_LoginRoundTrip(benchmark::State& State, bool Protected) {
   // For the record: the whole FazerLogin in process, on an instance and a session of
   // its own (the engine with its kept connection, and the log lines).
   TSession LocalSession;
-  const TServerMethodsServices Local{Server.Log, Server.Services.DataFolder, LocalSession, Server.Services.FileExists};
+  const TServerMethodsServices Local{Server.Serving.Log, Server.Serving.Services.DataFolder, LocalSession, Server.Serving.Services.FileExists};
   TvxServerMethods8765 Instance(Local);
 
   asio::io_context Io;

@@ -75,13 +75,8 @@ const TListFolder& ListFolder() {
   return Folder;
 }
 
-struct TListServer {
-  TDiscardingLog Log;
-  TSession DatabaseSession;
-  const std::string DataFolder = ListFolder().Path();
-  TServerMethodsServices Services{Log, [this] { return DataFolder; }, DatabaseSession,
-                                  [](const std::string&) { return false; }};
-  TServerContainer1 Container{Services, {.Port = 0}};
+struct TListServer : TBenchProductServer {
+  TListServer() : TBenchProductServer(ListFolder().Path()) {}
 };
 
 class TListClient {
