@@ -1,11 +1,12 @@
 #pragma once
-// One accepted TCP connection: its socket and the private event loop its thread waits
-// in. Every wait (for input, for room to send) sleeps in the system until the socket is
-// ready, the peer goes away or a close is requested, so an idle connection costs no CPU.
+// One accepted TCP connection and its socket. Every wait (for input, for room to send)
+// sleeps in the system until the socket is ready, the peer goes away or a close is
+// requested, so an idle connection costs no CPU. How it waits is the system's own
+// (tcp_connection_io_posix.cpp, tcp_connection_io_win.cpp).
 //
 // Threading: the connection's own thread calls everything except RequestClose, which
-// any thread may call (it only posts to the connection's event loop). The accepting
-// thread uses Socket() before handing the connection to its thread.
+// any thread may call (it shuts the socket down, or posts to the event loop). The
+// accepting thread uses Socket() before handing the connection to its thread.
 // Errors: none of these raise; failures are reported as "gone" results.
 
 #include <asio.hpp>
@@ -13,10 +14,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "transport/keep_alive.h"
 
@@ -89,13 +91,27 @@ class TDSTCPConnection {
   std::uint64_t Id() const { return FId; }
 
  private:
-  // Sleeps in the event loop until the socket is ready for What; false when the wait
-  // was ended by a close.
+  // Sleeps until the socket is ready for What; false when the wait was ended by a close,
+  // the deadline or the idle limit.
   bool WaitFor(asio::socket_base::wait_type What);
+  // When the wait in progress must end, by the deadline or the idle limit; none if never.
+  std::optional<std::chrono::steady_clock::time_point> WaitEnd() const;
+  // The system's own setting-up of an accepted socket (its blocking mode).
+  void PrepareSocket();
+  // The bytes WaitForInput read ahead: whether some wait, handing them out, and the
+  // room to read them into (then noting how many came).
+  bool HasEarlyBytes() const { return FEarlyFirst < FEarlyEnd; }
+  std::size_t TakeEarly(std::span<std::uint8_t> Buffer);
+  std::span<std::uint8_t> EarlySpace();
+  void KeepEarly(std::size_t Count) {
+    FEarlyFirst = 0;
+    FEarlyEnd = Count;
+  }
   void CloseSocket();
 
-  asio::io_context FIo;  // run only by the connection's thread, posted to by others
+  asio::io_context FIo;  // run only by the connection's thread (where waits use it)
   asio::ip::tcp::socket FSocket;
+  std::mutex FCloseLock;  // between closing the socket and another thread's RequestClose
   std::atomic<bool> FCloseRequested{false};
   std::string FRemoteAddress;
   std::uint16_t FRemotePort = 0;
@@ -103,9 +119,11 @@ class TDSTCPConnection {
   std::optional<std::chrono::steady_clock::time_point> FDeadline;
   std::chrono::milliseconds FIdleLimit{0};
   bool FTimedOut = false;
-  // Bytes WaitForInput read that Receive has not handed out yet: [FEarlyFirst, size()).
-  std::vector<std::uint8_t> FEarly;
+  // Bytes WaitForInput read that Receive has not handed out yet: [FEarlyFirst, FEarlyEnd).
+  // The room is made at the first read and kept, with nothing written into it before.
+  std::unique_ptr<std::uint8_t[]> FEarly;
   std::size_t FEarlyFirst = 0;
+  std::size_t FEarlyEnd = 0;
 };
 
 }  // namespace tavrin
