@@ -133,6 +133,12 @@ TDBXRowBuffer::TDBXRowBuffer()
 }
 
 void TDBXRowBuffer::SetCommandHandle(std::int32_t Handle) {
+  // Values read under the old handle keep seeing it closed; when none holds it, the
+  // same cell takes the new handle.
+  if (FCommandHandle.use_count() == 1) {
+    *FCommandHandle = Handle;
+    return;
+  }
   *FCommandHandle = -1;
   FCommandHandle = std::make_shared<std::int32_t>(Handle);
 }

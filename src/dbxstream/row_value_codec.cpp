@@ -15,6 +15,69 @@ constexpr std::string_view kNoRowForm = "No row form for data type ";
                   std::string(kNoRowForm) + std::to_string(Value.DataType()));
 }
 
+// The usual kinds, found by the holder's data type code with one cast: each cast
+// that fails costs a comparison of type names, and the full lists below try up to
+// twenty. False when the holder is of no kind here (the lists then find it).
+bool WriteUsualKind(TDBXRowBuffer& Row, const TDBXValueType& Type, const TDBXValue& Value, bool& Fitted) {
+  namespace T = TDBXDataTypes;
+  switch (Value.DataType()) {
+    case T::Int32Type:
+      if (const auto* I32 = HolderAs<TDBXInt32Value>(Value)) return Row.WriteInt32(I32->GetInt32()), true;
+      break;
+    case T::Int16Type:
+      if (const auto* I16 = HolderAs<TDBXInt16Value>(Value)) return Row.WriteShort(I16->GetInt16()), true;
+      break;
+    case T::Int64Type:
+      if (const auto* I64 = HolderAs<TDBXInt64Value>(Value)) return Row.WriteInt64(I64->GetInt64()), true;
+      break;
+    case T::BooleanType:
+      if (const auto* Bool = HolderAs<TDBXBooleanValue>(Value)) return Row.WriteBoolean(Bool->GetBoolean()), true;
+      break;
+    case T::DoubleType:
+      if (const auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) {
+        Row.WriteDoubleValue(Dbl->GetDouble(), Type.SubType());
+        return true;
+      }
+      break;
+    case T::WideStringType:
+      if (const auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
+        Fitted = Row.WriteString(Wide->GetWideString());
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+bool ReadUsualKind(TDBXRowBuffer& Row, const TDBXValueType& Type, TDBXWritableValue& Value) {
+  namespace T = TDBXDataTypes;
+  switch (Value.DataType()) {
+    case T::Int32Type:
+      if (auto* I32 = HolderAs<TDBXInt32Value>(Value)) return I32->SetInt32(Row.ReadInt32()), true;
+      break;
+    case T::Int16Type:
+      if (auto* I16 = HolderAs<TDBXInt16Value>(Value)) return I16->SetInt16(Row.ReadInt16()), true;
+      break;
+    case T::Int64Type:
+      if (auto* I64 = HolderAs<TDBXInt64Value>(Value)) return I64->SetInt64(Row.ReadInt64()), true;
+      break;
+    case T::BooleanType:
+      if (auto* Bool = HolderAs<TDBXBooleanValue>(Value)) return Bool->SetBoolean(Row.ReadBoolean()), true;
+      break;
+    case T::DoubleType:
+      if (auto* Dbl = HolderAs<TDBXDoubleValue>(Value)) return Dbl->SetDouble(Row.ReadDoubleValue(Type.SubType())), true;
+      break;
+    case T::WideStringType:
+      if (auto* Wide = HolderAs<TDBXWideStringValue>(Value)) return Wide->SetWideString(Row.ReadString()), true;
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::shared_ptr<TStream> WriteRowValue(TDBXRowBuffer& Row, const TDBXValueType& Type,
@@ -24,6 +87,9 @@ std::shared_ptr<TStream> WriteRowValue(TDBXRowBuffer& Row, const TDBXValueType& 
     return nullptr;
   }
   bool Fitted = true;
+  if (WriteUsualKind(Row, Type, Value, Fitted)) {
+    return Fitted ? nullptr : Row.TakeOverflowStream();
+  }
   if (const auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {
     Fitted = Row.WriteString(Wide->GetWideString());
   } else if (const auto* Ansi = HolderAs<TDBXAnsiStringValue>(Value)) {
@@ -80,6 +146,9 @@ void ReadRowValue(TDBXRowBuffer& Row, const TDBXValueType& Type, TDBXWritableVal
   if (Row.Null()) {
     Row.ReadNull();
     Value.SetNull();
+    return;
+  }
+  if (ReadUsualKind(Row, Type, Value)) {
     return;
   }
   if (auto* Wide = HolderAs<TDBXWideStringValue>(Value)) {

@@ -168,7 +168,7 @@ TEST(DSSessionAuth, ManagerDecidesAndGivesRoles) {
   EXPECT_FALSE(Session->Authorize({"A.B", "ana", {}, {}}));
 }
 
-TEST(DSSessionAuth, RequiresAuthorizationExceptForTheTwoOpeningCalls) {
+TEST(DSSessionAuth, WithAManagerRequiresAuthorizationExceptForTheTwoOpeningCalls) {
   const struct {
     const char* Alias;
     bool Required;
@@ -181,9 +181,12 @@ TEST(DSSessionAuth, RequiresAuthorizationExceptForTheTwoOpeningCalls) {
       {"Servidor.FazerLogin", true},
       {"", true},
   };
-  const auto Session = NewTcpSession();
+  TFakeAuthManager Manager;
+  const auto Session = NewTcpSession(&Manager);
+  const auto Unmanaged = NewTcpSession();
   for (const auto& Case : Cases) {
     EXPECT_EQ(Session->RequiresAuthorization(Case.Alias), Case.Required) << '"' << Case.Alias << '"';
+    EXPECT_FALSE(Unmanaged->RequiresAuthorization(Case.Alias)) << "nothing to ask without a manager";
   }
 }
 
