@@ -28,6 +28,7 @@
 #include "client/connection.h"
 #include "interleaved_ratio.h"
 #include "loopback_echo.h"
+#include "one_core.h"
 #include "demo_data/demo_data.h"
 #include "engine/sqlite_connection.h"
 #include "engine/statement_runner.h"
@@ -137,6 +138,7 @@ class TBareLoginStatement {
 };
 
 void BM_LoginRoundTrip(benchmark::State& State, bool Protected) {
+  const bench::TOnOneCore OneCore;
   TProductServer Server(Protected);
   TLoginClient Client(Server.Container.BoundPort());
   Client.Channel().WrittenBytes = 0;

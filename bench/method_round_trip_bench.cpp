@@ -40,6 +40,7 @@
 #include "counting_channel.h"
 #include "interleaved_ratio.h"
 #include "loopback_echo.h"
+#include "one_core.h"
 #include "server/tcp/server_connection_chain.h"
 #include "server/tcp/session_manager_events.h"
 #include "transport/connection_chain.h"
@@ -153,6 +154,7 @@ class TMethodServer {
 };
 
 void BM_ExecuteRoundTrip(benchmark::State& State) {
+  const bench::TOnOneCore OneCore;
   TBenchMethods Methods;
   TMethodServer Server(Methods);
   TDBXTcpClientChannel Tcp("127.0.0.1", Server.Port());
@@ -255,6 +257,7 @@ struct TPreparedCall {
 };
 
 void BM_RegistryCallRoundTrip(benchmark::State& State) {
+  const bench::TOnOneCore OneCore;
   TDSServerClass Component;
   Component.OnGetClass = [] { return &BenchServerDeclaration(); };
   TDSServerMethodProvider Registry(
