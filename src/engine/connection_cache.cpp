@@ -7,6 +7,7 @@
 
 #include "engine/database_connection.h"
 #include "platform/thread_resources.h"
+#include "vocabulary/thread_own.h"
 
 namespace tavrin {
 namespace {
@@ -51,16 +52,9 @@ std::shared_ptr<TConnectionCache::TSlot>& TConnectionCache::ThisThreadSlot() {
   // The calling thread's slots, one per cache it used; they go when the thread ends,
   // and with them the connections they keep.
   using TThreadSlots = std::vector<std::pair<std::uint64_t, std::shared_ptr<TSlot>>>;
-#if defined(_WIN32)
-  // Under Windows a thread-local object with a destructor could be freed before its
-  // destructor ran at thread end (a crash, seen under Wine). There the list is made once
-  // per thread and left; its connections still close at the thread's release, after
-  // their idle lifetime and with their session.
-  thread_local auto* const ThreadSlots = new TThreadSlots();
-  TThreadSlots& Slots = *ThreadSlots;
-#else
-  thread_local TThreadSlots Slots;
-#endif
+  // Under Windows the list stays after its thread; its connections still close at the
+  // thread's release, after their idle lifetime and with their session.
+  TThreadSlots& Slots = ThisThreadOwn<TThreadSlots>();
   for (auto& [Id, Slot] : Slots) {
     if (Id == FId) return Slot;
   }

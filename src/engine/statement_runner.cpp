@@ -14,6 +14,7 @@
 #include "engine/sqlite_connection.h"
 #include "platform/file_identity.h"
 #include "platform/file_system.h"
+#include "vocabulary/thread_own.h"
 
 namespace tavrin {
 namespace {
@@ -45,7 +46,10 @@ struct TDatabaseFile {
 TDatabaseFile DatabaseFileOf(const std::string& DatabaseName) {
   if (IsBlankText(DatabaseName)) RaiseDatabaseError(kNoDatabaseName);
   // The path of the folder a thread used last, worked out once.
-  thread_local std::string LastFolder, LastFile;
+  struct TLastFolder {
+    std::string Folder, File;
+  };
+  auto& [LastFolder, LastFile] = ThisThreadOwn<TLastFolder>();
   if (DatabaseName != LastFolder) {
     LastFile = Utf8Of(PathOf(DatabaseName) / TDatabaseFiles::kDatabaseFileName);
     LastFolder = DatabaseName;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/thread_own.h"
 
 namespace tavrin {
 
@@ -12,7 +13,8 @@ constexpr int kSessionIdNumberLimit = 1'000'000;
 
 // The session the current thread serves. A share, so that a session closed on another
 // thread is still a valid (Closed) object here until the thread lets go of it.
-thread_local std::shared_ptr<TDSSession> GThreadSession;
+struct TThreadSessionTag {};
+std::shared_ptr<TDSSession>& ThreadSession() { return ThisThreadOwn<std::shared_ptr<TDSSession>, TThreadSessionTag>(); }
 }  // namespace
 
 TDSSessionManager& TDSSessionManager::Instance() {
@@ -87,7 +89,7 @@ bool TDSSessionManager::TerminateSession(const std::string& SessionId) {
 
 void TDSSessionManager::FreeSession(TDSSession& Session) noexcept {
   Session.FreeData();
-  if (GThreadSession.get() == &Session) GThreadSession.reset();
+  if (ThreadSession().get() == &Session) ThreadSession().reset();
 }
 
 std::vector<std::string> TDSSessionManager::GetOpenSessionKeys() const {
@@ -151,12 +153,12 @@ void TDSSessionManager::Notify(TDSSessionEventType Event, const std::shared_ptr<
   }
 }
 
-std::shared_ptr<TDSSession> TDSSessionManager::GetThreadSession() { return GThreadSession; }
+std::shared_ptr<TDSSession> TDSSessionManager::GetThreadSession() { return ThreadSession(); }
 
 void TDSSessionManager::SetAsThreadSession(std::shared_ptr<TDSSession> Session) {
-  GThreadSession = std::move(Session);
+  ThreadSession() = std::move(Session);
 }
 
-void TDSSessionManager::ClearThreadSession() { GThreadSession.reset(); }
+void TDSSessionManager::ClearThreadSession() { ThreadSession().reset(); }
 
 }  // namespace tavrin
