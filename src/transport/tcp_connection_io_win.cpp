@@ -118,7 +118,8 @@ bool TDSTCPConnection::WaitForInput() {
       return false;
     }
     std::error_code Error;
-    const std::size_t Count = FSocket.read_some(asio::buffer(EarlySpace()), Error);
+    const std::span<std::uint8_t> Space = EarlySpace();
+    const std::size_t Count = FSocket.read_some(asio::buffer(Space.data(), Space.size()), Error);
     if (!Error) {
       KeepEarly(Count);
       return Count > 0;
