@@ -36,6 +36,9 @@ TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, con
   Transport.SetOnInactivityClose([this](const std::string& Address) {
     FServices.Log.Append(ContainerTexts::kClosedIdle + Address);
   });
+  Transport.SetOnRefusalClose([this](const std::string& Address) {
+    FServices.Log.Append(ContainerTexts::kClosedRefused + Address + ContainerTexts::kClosedRefusedReason);
+  });
   DSServerClass1.OnGetClass = [this] { return DSServerClass1GetClass(); };
   DSServer1.AddServerClass(DSServerClass1);
   Loaded();

@@ -231,8 +231,9 @@ TEST(DbxServerAbuse, AMethodNameBeyondTheConnectionsMemoryGetsAShortReplyAndEnds
       kConnectReply + ErrorReply(2, "A string refused: the connection would hold more than 64 MiB in requests and "
                                     "unsent replies");
   EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
-  // The rest of the name reads as no request: the connection ends.
+  // The rest of the name would read as no request: the server ends the connection.
   EXPECT_TRUE(Abuser.ClosedByServer(20s));
+  EXPECT_TRUE(Eventually([&] { return Admin.Server.RefusalCloses() == std::vector<std::string>{"127.0.0.1"}; }, 5s));
   TAbuseClient Honest(Admin.Server.Port());
   EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
 }
@@ -246,9 +247,9 @@ std::string AbuseBlobPiece(const std::string& Bytes, bool Last) {
   return R"({"data":[)" + Count + "," + Bytes + "]}";
 }
 
-// Each value is past what one connection may hold and its bytes are sent whole: the
-// server answers with an error where the request lets it, and as the rest of the value
-// cannot be read as requests, the connection ends.
+// Each value is past its cap or what one connection may hold and its bytes are sent
+// whole: the server answers with an error naming the cap, and as the rest of the value
+// cannot be read as requests, it ends the connection and says so.
 TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds) {
   constexpr std::size_t kMiB = 1024 * 1024;
   // An Echo argument of 80 MiB: 65,535 bytes in the row, the rest in pieces of 8 MiB the
@@ -262,18 +263,25 @@ TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds)
   // A row block past the cap: the argument, then bytes the method would not read.
   const std::string HugeRow = EchoRow("ok") + std::string(65 * kMiB, 'p');
   const std::string HugeMetadata = R"({"k":")" + std::string(65 * kMiB, 'm') + R"("})";
+  const auto MetadataOf = [](const std::string& Text) {
+    return R"({"metadata":[)" + std::to_string(Text.size()) + "," + Text + "]}";
+  };
+  // Past the read buffer (32 KiB here) metadata is refused as well.
+  const std::string LongMetadata = R"({"k":")" + std::string(40'000, 'm') + R"("})";
   struct Case { const char* Name; std::string Request; std::string Reply; };
   const Case Cases[] = {
       {"parameter row", ExecuteNew(kEchoType, kEchoAlias, HugeRow),
        ErrorReply(2, "Invalid row block size " + std::to_string(HugeRow.size()))},
       {"long value", ExecuteNew(kEchoType, kEchoAlias, LongRow) + LongPieces,
        LongAsks + ErrorReply(2, "Blob value exceeds 67108864 bytes")},
-      // A request whose method cannot be read gets no reply.
-      {"metadata", R"({"metadata":[)" + std::to_string(HugeMetadata.size()) + "," + HugeMetadata + "]}" +
-                       ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
-       ""},
+      {"metadata", MetadataOf(HugeMetadata) + ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
+       ErrorReply(2, "Metadata of " + std::to_string(HugeMetadata.size()) + " bytes is above the limit of 67108864 bytes")},
+      {"metadata past the read buffer", MetadataOf(LongMetadata) + ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
+       ErrorReply(2, "Metadata of " + std::to_string(LongMetadata.size()) +
+                         " bytes does not lie within the read buffer of 32768 bytes")},
   };
   TDbxTestServer Server;
+  std::size_t Closes = 0;
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.Name);
     TTestClient Abuser;
@@ -282,6 +290,9 @@ TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds)
     const std::string Expected = kConnectReply + c.Reply;
     EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
     EXPECT_TRUE(Abuser.ClosedByServer(20s));
+    // The server closed it for the refusal, and says so once.
+    EXPECT_TRUE(Eventually([&] { return Server.RefusalCloses().size() == Closes + 1; }, 5s));
+    EXPECT_EQ(Server.RefusalCloses(), std::vector<std::string>(++Closes, "127.0.0.1"));
     ExpectHonestClientServed(Server.Port());
   }
   EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 0; }));
@@ -303,7 +314,7 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   EXPECT_EQ(Hog.Read(sizeof kConnectReply - 1), kConnectReply);
   ASSERT_TRUE(Eventually([&] { return Budget.Held() >= 5 * kMiB; })) << Budget.Held();
   // A second large request finds no room within the wait and is refused; the rest of its
-  // block no longer reads as a request, so its connection ends.
+  // block no longer reads as a request, so the server ends its connection and says so.
   {
     TTestClient Refusee;
     ASSERT_TRUE(Refusee.Connect(Server.Port()));
@@ -312,6 +323,7 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
     EXPECT_EQ(Refusee.Read(Expected.size(), 20s), Expected);
     EXPECT_TRUE(Refusee.ClosedByServer());
   }
+  EXPECT_TRUE(Eventually([&] { return Server.RefusalCloses().size() == 1; }, 5s));
   // Small requests still fit.
   ExpectHonestClientServed(Server.Port());
   // A large request that room frees up for while it waits is slowed, not refused.
