@@ -35,6 +35,10 @@ inline constexpr char kClosedIdle[] = " - Conex\u00e3o encerrada por inatividade
 // for its cap or for the memory left): kClosedRefused + address + kClosedRefusedReason.
 inline constexpr char kClosedRefused[] = " - Conex\u00e3o encerrada do endere\u00e7o ";
 inline constexpr char kClosedRefusedReason[] = ": pedido acima do limite";
+// A request refused because all clients together hold the memory the server allows them
+// (after its wait), at most once per second: kRequestRefused + address + kMemoryReason.
+inline constexpr char kRequestRefused[] = " - Pedido recusado do endere\u00e7o ";
+inline constexpr char kMemoryReason[] = ": limite de mem\u00f3ria atingido";
 }  // namespace TServerContainerTexts
 
 struct TServerContainerSettings {

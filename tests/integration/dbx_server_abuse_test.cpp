@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -301,6 +302,16 @@ TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds)
 TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   constexpr std::int64_t kMiB = 1024 * 1024;
   TServerMemoryBudget Budget(8 * kMiB, 1s);
+  std::mutex ReportsLock;
+  std::vector<std::string> Reports;  // what the operator's log is told
+  Budget.SetOnRefusal([&](const std::string& Client) {
+    std::lock_guard Guard(ReportsLock);
+    Reports.push_back(Client);
+  });
+  const auto ReportsNow = [&] {
+    std::lock_guard Guard(ReportsLock);
+    return Reports;
+  };
   TDbxTestServer Server(Budget);
   // A block of 6 MiB; an Echo row whose trailing bytes the method does not read.
   const std::string Row = EchoRow("ok") + std::string(6 * kMiB - EchoRow("ok").size(), 'p');
@@ -314,7 +325,8 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   EXPECT_EQ(Hog.Read(sizeof kConnectReply - 1), kConnectReply);
   ASSERT_TRUE(Eventually([&] { return Budget.Held() >= 5 * kMiB; })) << Budget.Held();
   // A second large request finds no room within the wait and is refused; the rest of its
-  // block no longer reads as a request, so the server ends its connection and says so.
+  // block no longer reads as a request, so its connection ends. The operator's log is
+  // told of the refusal and of the close.
   {
     TTestClient Refusee;
     ASSERT_TRUE(Refusee.Connect(Server.Port()));
@@ -323,6 +335,7 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
     EXPECT_EQ(Refusee.Read(Expected.size(), 20s), Expected);
     EXPECT_TRUE(Refusee.ClosedByServer());
   }
+  EXPECT_EQ(ReportsNow(), std::vector<std::string>{"127.0.0.1"});
   EXPECT_TRUE(Eventually([&] { return Server.RefusalCloses().size() == 1; }, 5s));
   // Small requests still fit.
   ExpectHonestClientServed(Server.Port());
