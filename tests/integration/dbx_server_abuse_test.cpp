@@ -17,9 +17,11 @@
 #include "dbx_test_server.h"
 #include "dbxstream/command_types.h"
 #include "server/builtin/builtin_classes.h"
+#include "server/builtin/memory_table.h"
 #include "server/methods/command_type.h"
 #include "server/methods/server_connection_handler.h"
 #include "server/methods/server_method_provider.h"
+#include "server/methods/test_server_classes.h"
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
@@ -141,6 +143,62 @@ TEST(DbxServerAbuse, OpenTablesAreCappedPerConnection) {
   c.Connection.ReaderClose(*Open[5].Tables[0]);
   EXPECT_EQ(c.Connection.Execute(Extra).Tables.size(), 1u);
   ExpectHonestClientServed(Server.Port());
+}
+
+// A class whose Table answers a table held in memory: 1,000 rows of 1,000 letters, about
+// 2 MB of text.
+const TDSClassDeclaration& AbuseTablesDeclaration() {
+  static const TDSClassDeclaration Declaration = [] {
+    TDSClassDeclaration C;
+    C.ClassName = "TTables";
+    C.UnitName = "TablesUnit";
+    C.ParentClassName = "TObject";
+    C.Create = [] { return std::make_unique<TDSServerObject>(); };
+    C.Methods.push_back(Method("Table", {}, Class("TDBXReader"), [](TDSServerObject&, TDSMethodCall& Call) {
+      static constexpr TDSColumnLayout kColumns[] = {{"TEXTO", TDBXDataTypes::WideStringType, kTextColumnSize}};
+      auto Table = std::make_shared<TDSMemoryTable>("TEXTOS", kColumns);
+      for (int i = 0; i < 1000; ++i) {
+        Table->AppendRow();
+        Table->SetText(0, std::string(1000, static_cast<char>('a' + i % 26)));
+      }
+      Call.SetResult(std::shared_ptr<TDBXReader>(std::move(Table)));
+    }));
+    return C;
+  }();
+  return Declaration;
+}
+
+TEST(DbxServerAbuse, TheMemoryOfOpenTablesCountsAgainstTheConnection) {
+  std::unique_ptr<TDSServerClass> Tables = ServerClassOf(AbuseTablesDeclaration());
+  TDSServerMethodProvider Registry{std::vector<const TDSClassDeclaration*>{&DSAdminDeclaration()}};
+  Registry.SetServerName("DSServer1");
+  Registry.AddServerClass(*Tables);
+  Registry.Open();
+  TDbxTestServer Server(Registry);
+  TAbuseClient c(Server.Port());
+  // Each table is left open until one no longer fits in what the connection may hold,
+  // well before the cap on open tables.
+  std::vector<TDBXExecuteReply> Open;
+  TDBXError Refused(0, "");
+  for (int i = 0; i < limits::kMaxOpenTables && Refused.Message().empty(); ++i) {
+    const std::int32_t Command = c.Prepare(u"TTables.Table");
+    try {
+      Open.push_back(c.Connection.Execute(Command));
+    } catch (const TDBXError& Error) {
+      Refused = Error;
+    }
+  }
+  EXPECT_EQ(Refused.ErrorCode(), 2);
+  EXPECT_EQ(Refused.Message(), "Remote error: An open table refused: the connection would hold more than 64 MiB in "
+                               "requests and unsent replies");
+  // About 2 MB each: some thirty fit in 64 MiB.
+  EXPECT_GE(Open.size(), 20u);
+  EXPECT_LE(Open.size(), 32u);
+  // The connection goes on, and a closed table gives its memory back.
+  c.Connection.ReaderClose(*Open.front().Tables[0]);
+  EXPECT_EQ(c.Connection.Execute(c.Prepare(u"TTables.Table")).Tables.size(), 1u);
+  TAbuseClient Honest(Server.Port());
+  EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
 }
 
 TEST(DbxServerAbuse, PreparesPastTheCommandCapAreRefusedUntilOneCloses) {
