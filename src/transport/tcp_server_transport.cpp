@@ -302,9 +302,10 @@ TDSTCPServerTransport::TServeEnd TDSTCPServerTransport::Serve(TDSTCPConnectionCh
       }
       More = Chain.Handler->HandleNonBlockingProtocol();
     } catch (const TDBXMidValueRefusal&) {
-      // The handler has answered the refusal; the stream is out of step, so it ends.
+      // The handler has answered the refusal; the stream is out of step, so it ends. A
+      // client that has gone meanwhile (a wait for room ends so) was refused nothing.
       Failed = true;
-      Refused = true;
+      Refused = !Channel.PeerClosed();
       More = false;
     } catch (...) {
       Failed = true;

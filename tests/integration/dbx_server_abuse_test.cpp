@@ -442,6 +442,8 @@ TEST(DbxServerAbuse, ARequestWaitingForRoomStopsWaitingWhenItsClientHasGone) {
   EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 1; }, kWait / 2));
   EXPECT_LT(std::chrono::steady_clock::now() - Left, kWait / 2);
   EXPECT_TRUE(Eventually([&] { return Budget.Held() == HogHeld; })) << Budget.Held();
+  // A client that went is no refusal to log.
+  EXPECT_TRUE(Server.RefusalCloses().empty());
   ExpectHonestClientServed(Server.Port());
 }
 

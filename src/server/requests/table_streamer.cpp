@@ -110,7 +110,7 @@ TDBXActiveTableReaderItem& TDBXTableStreamer::WriteTableObject(
     TDBXActiveTableReaderList& List, std::int32_t CommandHandle,
     std::shared_ptr<TDBXReader> Reader) {
   // Counted before the table is kept: past the connection's or the server's memory the
-  // reply is refused and nothing stays open.
+  // reply is refused before this table is open.
   TClientMemoryHold Held;
   Held.Set(Reader->HeldBytes(), kOpenTableWhat);
   const std::int32_t RowHandle = List.AllocateRowHandle();
