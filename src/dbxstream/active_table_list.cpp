@@ -39,8 +39,9 @@ TDBXActiveTableReaderItem::~TDBXActiveTableReaderItem() {
   }
 }
 
-void TDBXActiveTableReaderItem::SetReader(std::shared_ptr<TDBXReader> Reader) {
+void TDBXActiveTableReaderItem::SetReader(std::shared_ptr<TDBXReader> Reader, TClientMemoryHold Held) {
   FReader = std::move(Reader);
+  FReaderHeld = std::move(Held);
   FEos = false;
   FRowsWritten = 0;
   FLongValues.clear();
@@ -70,6 +71,7 @@ void TDBXActiveTableReaderItem::CloseReader() {
   // Released first, so a failing Close does not leave a half-closed reader behind.
   const std::shared_ptr<TDBXReader> Reader = std::move(FReader);
   FReader.reset();
+  FReaderHeld.Reset();
   Reader->Close();
 }
 

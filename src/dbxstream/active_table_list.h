@@ -15,6 +15,7 @@
 
 #include "dbxstream/json_row.h"
 #include "dbxstream/parameter_descriptions.h"
+#include "vocabulary/client_memory.h"
 #include "vocabulary/dbx_reader.h"
 #include "vocabulary/stream.h"
 
@@ -45,8 +46,9 @@ class TDBXActiveTableReaderItem {
   std::int32_t RowHandle() const { return FStreamerRowHandle; }
   TDBXJSonRow& Row() { return *FStreamerRow; }
   TDBXReader* Reader() const { return FReader.get(); }
-  // Gives the item its reader and clears the end flag.
-  void SetReader(std::shared_ptr<TDBXReader> Reader);
+  // Gives the item its reader, with the charge of what the reader holds (kept until the
+  // reader closes), and clears the end flag.
+  void SetReader(std::shared_ptr<TDBXReader> Reader, TClientMemoryHold Held = {});
 
   bool Eos() const { return FEos; }
   void SetEos(bool Value) { FEos = Value; }
@@ -76,6 +78,7 @@ class TDBXActiveTableReaderItem {
   std::unique_ptr<TDBXJSonRow> FOwnedRow;
   TDBXJSonRow* FStreamerRow;
   std::shared_ptr<TDBXReader> FReader;
+  TClientMemoryHold FReaderHeld;
   bool FEos = false;
   std::int64_t FRowsWritten = 0;
   bool FIsParameterRow = false;

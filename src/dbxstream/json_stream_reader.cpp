@@ -9,6 +9,7 @@
 #include "dbxstream/latin1_runs.h"
 #include "dbxstream/stream_keywords.h"
 #include "dbxstream/stream_sequences.h"
+#include "vocabulary/dbx_error.h"
 #include "vocabulary/dbx_limits.h"
 #include "vocabulary/unicode_text.h"
 
@@ -200,6 +201,11 @@ void TDBXJSonStreamReader::FailInput(const std::string& Message) {
   FContext.Error(TDBXErrorCodes::InvalidInput, Text);
 }
 
+void TDBXJSonStreamReader::RefuseValue(const std::string& Message) {
+  FReadPosition = FReadLastPosition;
+  throw TDBXMidValueRefusal(TDBXErrorCodes::LimitExceeded, Message);
+}
+
 void TDBXJSonStreamReader::FailExpectedToken(std::int32_t Expected, std::int32_t Found) {
   FailInput(std::string(kExpectedText) + std::string(TokenName(Expected)) +
             std::string(kFoundText) + std::string(TokenName(Found)) +
@@ -353,15 +359,17 @@ void TDBXJSonStreamReader::ReadStringBody(std::u16string& Text) {
 void TDBXJSonStreamReader::GrowText(std::u16string& Text) {
   const auto Cap = static_cast<std::size_t>(limits::kMaxStringUnits);
   if (Text.size() >= Cap) {
-    FailInput("String longer than " + std::to_string(Cap) + " code units refused" +
-              std::string(kAtPositionText));
+    RefuseValue("String longer than " + std::to_string(Cap) + " code units refused" +
+                std::string(kAtPositionText) + std::to_string(FReadPosition));
   }
   // Doubling keeps a long string linear; the first steps are the usual 128 units.
   const std::size_t Grow =
       std::max(static_cast<std::size_t>(limits::kCharBufferGrowUnits), Text.size());
   const std::size_t Room = std::min(Text.size() + Grow, Cap);
-  (&Text == &FCharBuffer ? FCharBufferHold : FStringValueHold)
-      .Set(static_cast<std::int64_t>(std::max(Room, Text.capacity()) * sizeof(char16_t)), "A string");
+  RefuseMidValue([&] {
+    (&Text == &FCharBuffer ? FCharBufferHold : FStringValueHold)
+        .Set(static_cast<std::int64_t>(std::max(Room, Text.capacity()) * sizeof(char16_t)), "A string");
+  });
   Text.resize(Room);
 }
 
@@ -439,15 +447,14 @@ std::int32_t TDBXJSonStreamReader::ReadMethod() {
               std::string(kAtPositionText));
   }
   if (Count > limits::kMaxDataBlockBytes) {
-    FailInput("Metadata of " + std::to_string(Count) + " bytes is above the limit of " +
-              std::to_string(limits::kMaxDataBlockBytes) + " bytes" +
-              std::string(kAtPositionText));
+    RefuseValue("Metadata of " + std::to_string(Count) + " bytes is above the limit of " +
+                std::to_string(limits::kMaxDataBlockBytes) + " bytes");
   }
   if (Count == 0) return FStringCode;
   if (NextByte() != sequences::kValueSeparator) FailExpectedText(kCommaText);
   if (Count > FReadLastPosition - FReadPosition) {
-    FailInput("Metadata of " + std::to_string(Count) +
-              " bytes does not lie within the read buffer" + std::string(kAtPositionText));
+    RefuseValue("Metadata of " + std::to_string(Count) + " bytes does not lie within the read buffer of " +
+                std::to_string(FReadBufferSize) + " bytes");
   }
   std::string Text;
   Text.reserve(static_cast<std::size_t>(Count));

@@ -88,8 +88,9 @@ class TDBXJSonStreamReader {
   // method name's string code; for "metadata" TDBXStringCodes::Metadata, after reading
   // and parsing the JSON text (take it with TakeInvocationMetadata). The position is
   // then on the method name's closing quote (GetStringValue() gives the name) or on the
-  // last metadata byte. Metadata must lie within the read buffer; a count that is
-  // negative, above limits::kMaxDataBlockBytes or beyond the buffer raises code 2.
+  // last metadata byte. Metadata must lie within the read buffer; a negative count
+  // raises code 2, one above limits::kMaxDataBlockBytes or beyond the buffer a
+  // TDBXMidValueRefusal (code 2) naming the cap.
   std::int32_t ReadMethod();
   // The metadata parsed by the last ReadMethod, handed over once; empty when none.
   std::optional<TJSONValue> TakeInvocationMetadata();
@@ -141,6 +142,9 @@ class TDBXJSonStreamReader {
   // Drops the rest of the buffered input and raises a code-2 error; the message gets
   // " at position:  " (or the given text), the position, a line feed and the dump.
   [[noreturn]] void FailInput(const std::string& Message);
+  // A value past its cap while its bytes are still arriving: drops what is buffered and
+  // raises TDBXMidValueRefusal (code LimitExceeded) with Message, quoting none of them.
+  [[noreturn]] void RefuseValue(const std::string& Message);
   [[noreturn]] void FailExpectedToken(std::int32_t Expected, std::int32_t Found);
   [[noreturn]] void FailExpectedText(std::string_view Expected);
 

@@ -150,7 +150,7 @@ bool ReadRowBlock(TDBXJSonStreamReader& Reader, TDBXRowBuffer& Buffer) {
     Last = Count < 1;
     const std::int64_t Size = Last ? -Count : Count;
     if (Size > limits::kMaxDataBlockBytes) {
-      throw TDBXError(TDBXErrorCodes::LimitExceeded, std::string(kBlockTooBig) + std::to_string(Size));
+      throw TDBXMidValueRefusal(TDBXErrorCodes::LimitExceeded, std::string(kBlockTooBig) + std::to_string(Size));
     }
     const auto Bytes = static_cast<std::int32_t>(Size);
     Buffer.ReadSize(0);

@@ -85,13 +85,14 @@ std::size_t TDBXRowBlobStreamReader::FetchPiece(std::span<std::uint8_t> Buffer) 
   Reader.Next(TDBXTokens::ArrayStart);
   const std::int64_t Count = Reader.ReadInt();
   const std::int64_t Bytes = Count < 0 ? -Count : Count;
+  // Refused before the piece's bytes are read: they follow in the stream.
   if (Bytes > limits::kMaxDataBlockBytes) {
-    throw TDBXError(TDBXErrorCodes::LimitExceeded,
-                    "Blob piece of " + std::to_string(Bytes) + " bytes exceeds the limit");
+    throw TDBXMidValueRefusal(TDBXErrorCodes::LimitExceeded,
+                              "Blob piece of " + std::to_string(Bytes) + " bytes exceeds the limit");
   }
   if (FFetchedBytes + Bytes > limits::kMaxBlobBytes) {
-    throw TDBXError(TDBXErrorCodes::LimitExceeded,
-                    "Blob value exceeds " + std::to_string(limits::kMaxBlobBytes) + " bytes");
+    throw TDBXMidValueRefusal(TDBXErrorCodes::LimitExceeded,
+                              "Blob value exceeds " + std::to_string(limits::kMaxBlobBytes) + " bytes");
   }
   std::size_t Placed = 0;
   if (Bytes > 0) {
@@ -107,7 +108,8 @@ std::size_t TDBXRowBlobStreamReader::FetchPiece(std::span<std::uint8_t> Buffer) 
       const std::size_t Step =
           std::max(static_cast<std::size_t>(limits::kBlockGrowBytes), Old);
       const std::size_t Grown = Old + std::min(Step, Rest - Old);
-      FHeldHold.Set(static_cast<std::int64_t>(std::max(Grown, FHeld.capacity())), "A long value");
+      RefuseMidValue(
+          [&] { FHeldHold.Set(static_cast<std::int64_t>(std::max(Grown, FHeld.capacity())), "A long value"); });
       FHeld.resize(Grown);
       Reader.ReadDataBytes(std::span<std::uint8_t>(FHeld).subspan(Old));
     }

@@ -494,9 +494,11 @@ void TDBXRowBuffer::ReadDataBytes() {
     throw TDBXError(TDBXErrorCodes::Unspecified, "Row buffer has no stream reader");
   }
   const std::int32_t Count = FDbxStreamReader->ReadInt();
-  if (Count < 0 || Count > limits::kMaxDataBlockBytes) {
-    throw TDBXError(TDBXErrorCodes::LimitExceeded,
-                    "Invalid row block size " + std::to_string(Count));
+  if (Count < 0) {
+    throw TDBXError(TDBXErrorCodes::InvalidInput, "Invalid row block size " + std::to_string(Count));
+  }
+  if (Count > limits::kMaxDataBlockBytes) {
+    throw TDBXMidValueRefusal(TDBXErrorCodes::LimitExceeded, "Invalid row block size " + std::to_string(Count));
   }
   // An empty block may come as {"data":[0]} without the comma; the caller's skip to
   // the end of the object passes over a comma if there is one.
@@ -511,7 +513,8 @@ void TDBXRowBuffer::ReadBlock(TDBXJSonStreamReader& Reader, std::int32_t Count) 
   while (Done < Count) {
     if (BufLength() <= Done) {
       const std::int32_t Step = std::max(limits::kBlockGrowBytes, BufLength());
-      MinBufferSize(Done + std::min(Step, Count - Done));
+      // Held as the bytes arrive; a refusal leaves the rest of the block unread.
+      RefuseMidValue([&] { MinBufferSize(Done + std::min(Step, Count - Done)); });
     }
     const std::int32_t Piece = std::min(Count, BufLength()) - Done;
     Reader.ReadDataBytes(MutableBuffer().subspan(static_cast<std::size_t>(Done),

@@ -36,6 +36,12 @@ TServerContainer1::TServerContainer1(const TServerMethodsServices& Services, con
   Transport.SetOnInactivityClose([this](const std::string& Address) {
     FServices.Log.Append(ContainerTexts::kClosedIdle + Address);
   });
+  DSTCPServerTransport1.SetOnClientMemoryRefusal([this](const std::string& Address) {
+    FServices.Log.Append(ContainerTexts::kRequestRefused + Address + ContainerTexts::kMemoryReason);
+  });
+  Transport.SetOnRefusalClose([this](const std::string& Address) {
+    FServices.Log.Append(ContainerTexts::kClosedRefused + Address + ContainerTexts::kClosedRefusedReason);
+  });
   DSServerClass1.OnGetClass = [this] { return DSServerClass1GetClass(); };
   DSServer1.AddServerClass(DSServerClass1);
   Loaded();

@@ -31,6 +31,14 @@ inline constexpr char kRefused[] = " - Conex\u00e3o recusada do endere\u00e7o ";
 inline constexpr char kRefusedReason[] = ": limite de conex\u00f5es atingido";
 // A connection the server closed because it stayed silent: kClosedIdle + address.
 inline constexpr char kClosedIdle[] = " - Conex\u00e3o encerrada por inatividade do endere\u00e7o ";
+// A connection the server closed after refusing a value in the middle of it (too large
+// for its cap or for the memory left): kClosedRefused + address + kClosedRefusedReason.
+inline constexpr char kClosedRefused[] = " - Conex\u00e3o encerrada do endere\u00e7o ";
+inline constexpr char kClosedRefusedReason[] = ": pedido acima do limite";
+// A request refused because all clients together hold the memory the server allows them
+// (after its wait), at most once per second: kRequestRefused + address + kMemoryReason.
+inline constexpr char kRequestRefused[] = " - Pedido recusado do endere\u00e7o ";
+inline constexpr char kMemoryReason[] = ": limite de mem\u00f3ria atingido";
 }  // namespace TServerContainerTexts
 
 struct TServerContainerSettings {

@@ -258,7 +258,8 @@ void TDSTCPServerTransport::ServeConnection(const std::shared_ptr<TDSTCPConnecti
   Connection->ApplyKeepAlive(FRun.KeepAlive, FRun.KeepAliveTimeMs, FRun.KeepAliveIntervalMs);
   RaiseEvent(FRun.OnConnect, Filter, Registration.Handle());
 
-  const bool Disconnected = Serve(Chain, Filter, *Connection);
+  const TServeEnd End = Serve(Chain, Filter, *Connection);
+  const bool Disconnected = End == TServeEnd::Disconnected;
 
   // On disconnect: the event, then the chain (its owner closes the session there), then
   // the channels and the socket.
@@ -269,6 +270,8 @@ void TDSTCPServerTransport::ServeConnection(const std::shared_ptr<TDSTCPConnecti
   Chain = {};
   if (Connection->TimedOut()) {
     Notify(FRun.OnInactivityClose, Connection->RemoteAddress());
+  } else if (End == TServeEnd::Refused) {
+    Notify(FRun.OnRefusalClose, Connection->RemoteAddress());
   } else if (Disconnected) {
     // Closing is the client's after its disconnect request; a client that never does
     // keeps its socket only for the grace period.
@@ -277,8 +280,9 @@ void TDSTCPServerTransport::ServeConnection(const std::shared_ptr<TDSTCPConnecti
   Filter.Close();
 }
 
-bool TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
-                                  TDSTCPConnection& Connection) {
+TDSTCPServerTransport::TServeEnd TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain,
+                                                              TDBXFilterSocketChannel& Channel,
+                                                              TDSTCPConnection& Connection) {
   // Until its first whole request has arrived, a connection lives on a deadline: a
   // client that connects and stays silent (or trickles bytes) cannot hold its thread.
   if (FRun.ConnectTimeoutMs > 0) {
@@ -289,6 +293,7 @@ bool TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocket
   // Sleeps until bytes arrive, the peer leaves or Stop closes the connection.
   while (Channel.HasPendingInput() || Connection.WaitForInput()) {
     bool Failed = false;
+    bool Refused = false;
     bool More = false;
     try {
       Chain.Handler->SetUp(FRun.AuthenticationManager);
@@ -296,6 +301,12 @@ bool TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocket
         Chain.BeforeBatch();
       }
       More = Chain.Handler->HandleNonBlockingProtocol();
+    } catch (const TDBXMidValueRefusal&) {
+      // The handler has answered the refusal; the stream is out of step, so it ends. A
+      // client that has gone meanwhile (a wait for room ends so) was refused nothing.
+      Failed = true;
+      Refused = !Channel.PeerClosed();
+      More = false;
     } catch (...) {
       Failed = true;
       // Safe to drop: the handler answers every error it can answer itself; what
@@ -313,7 +324,9 @@ bool TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocket
       }
     }
     if (!More) {
-      return !Failed && !Connection.TimedOut() && !Connection.CloseRequested();
+      if (Refused) return TServeEnd::Refused;
+      return !Failed && !Connection.TimedOut() && !Connection.CloseRequested() ? TServeEnd::Disconnected
+                                                                                : TServeEnd::Other;
     }
     if (First) {
       // A whole request was served: from now on only the idle bound applies.
@@ -322,7 +335,7 @@ bool TDSTCPServerTransport::Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocket
       Connection.SetIdleLimit(std::chrono::milliseconds(FRun.IdleTimeoutMs));
     }
   }
-  return false;
+  return TServeEnd::Other;
 }
 
 void TDSTCPServerTransport::RaiseEvent(const TDSTCPConnectEvent& Event, TDbxChannel& Channel,

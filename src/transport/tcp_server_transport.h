@@ -54,7 +54,7 @@ using TDSTCPConnectEvent = std::function<void(const TDSTCPConnectEventArgs&)>;
 using TDSListenerErrorEvent = std::function<void(const std::string& Message)>;
 
 // Told a client's IP address when the transport refuses or closes its connection on its
-// own (too many connections, a connection silent too long). Called on the accepting or
+// own (too many connections, a connection silent too long, a value refused mid-way). Called on the accepting or
 // the connection's thread; must not raise.
 using TDSConnectionNoticeEvent = std::function<void(const std::string& Address)>;
 
@@ -110,6 +110,9 @@ class TDSTCPServerTransport {
   std::int32_t IdleTimeout() const { return FSettings.IdleTimeoutMs; }
   void SetIdleTimeout(std::int32_t Ms) { FSettings.IdleTimeoutMs = Ms; }
   void SetOnInactivityClose(TDSConnectionNoticeEvent Value) { FSettings.OnInactivityClose = std::move(Value); }
+  // Told when the server ends a connection after refusing a value in the middle of it
+  // (its error reply sent first): the rest of the value would read as requests.
+  void SetOnRefusalClose(TDSConnectionNoticeEvent Value) { FSettings.OnRefusalClose = std::move(Value); }
   // After the client's disconnect request no request is read; the socket is left to
   // the client to close, and closed by the server after this many ms.
   std::int32_t DisconnectGrace() const { return FSettings.DisconnectGraceMs; }
@@ -164,6 +167,7 @@ class TDSTCPServerTransport {
     std::int32_t ConnectTimeoutMs = defaults::kConnectRequestTimeoutMs;
     std::int32_t IdleTimeoutMs = defaults::kIdleTimeoutMs;
     TDSConnectionNoticeEvent OnInactivityClose;
+    TDSConnectionNoticeEvent OnRefusalClose;
     std::int32_t DisconnectGraceMs = defaults::kDisconnectGraceMs;
     TKeepAliveEnablement KeepAlive = TKeepAliveEnablement::kaDefault;
     std::int32_t KeepAliveTimeMs = defaults::kKeepAliveTimeMs;
@@ -177,9 +181,12 @@ class TDSTCPServerTransport {
   void HandOver(const std::shared_ptr<TDSTCPConnection>& Connection);
   void RunConnection(const std::shared_ptr<TDSTCPConnection>& Connection) noexcept;
   void ServeConnection(const std::shared_ptr<TDSTCPConnection>& Connection);
-  // True when serving ended with the client's disconnect request (no failure).
-  bool Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
-             TDSTCPConnection& Connection);
+  // How serving a connection ended.
+  enum class TServeEnd { Disconnected, Refused, Other };
+  // Disconnected: the client's disconnect request (no failure); Refused: a value refused
+  // in the middle of it.
+  TServeEnd Serve(TDSTCPConnectionChain& Chain, TDBXFilterSocketChannel& Channel,
+                  TDSTCPConnection& Connection);
   // Whether a new connection fits under MaxConnections.
   bool HasRoomForConnection() const;
   void ReportRefusal(const std::string& Address);

@@ -15,6 +15,8 @@ std::string MemoryMiB(std::int64_t Bytes) { return std::to_string(Bytes / (1024 
 
 // How often a charge waiting for room looks whether its client has gone.
 constexpr std::chrono::milliseconds kClientGoneProbe{100};
+// At most one refusal report per this long.
+constexpr std::chrono::seconds kRefusalReportInterval{1};
 }  // namespace
 
 // --- The server's budget -----------------------------------------------------------------
@@ -60,6 +62,17 @@ void TServerMemoryBudget::Give(std::int64_t Bytes) noexcept {
   FRoom.notify_all();
 }
 
+void TServerMemoryBudget::ReportRefusal(const std::string& Client) {
+  if (!FOnRefusal) return;
+  {
+    std::lock_guard Lock(FMutex);
+    const auto Now = std::chrono::steady_clock::now();
+    if (FLastRefusalReport && Now - *FLastRefusalReport < kRefusalReportInterval) return;
+    FLastRefusalReport = Now;
+  }
+  FOnRefusal(Client);
+}
+
 std::int64_t TServerMemoryBudget::Held() const {
   std::lock_guard Lock(FMutex);
   return FHeld;
@@ -86,6 +99,7 @@ void TConnectionMemory::Charge(std::int64_t Bytes, std::string_view What) {
     if (FClientGone && FClientGone()) {
       throw TDBXError(TDBXErrorCodes::LimitExceeded, std::string(What) + " refused: the client has gone");
     }
+    FServer->ReportRefusal(FClient);
     throw TDBXError(TDBXErrorCodes::LimitExceeded,
                     std::string(What) + " refused: the server holds all the memory it allows for its clients (" +
                         MemoryMiB(FServer->Limit()) + "); try again later");

@@ -16,6 +16,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tavrin {
@@ -36,12 +38,21 @@ class TServerMemoryBudget {
   void SetLimit(std::int64_t Limit, std::chrono::milliseconds Wait) noexcept;
   std::int64_t Limit() const noexcept { return FLimit; }
 
+  // Told the client (its address) of a charge refused because the budget had no room
+  // within the wait, at most once per second so that a flood does not flood the log.
+  // Set before the budget is shared; called on the refused connection's thread; must
+  // not raise.
+  void SetOnRefusal(std::function<void(const std::string& Client)> OnRefusal) { FOnRefusal = std::move(OnRefusal); }
+  void ReportRefusal(const std::string& Client);
+
  private:
-  mutable std::mutex FMutex;  // guards FHeld
+  mutable std::mutex FMutex;  // guards FHeld and the last refusal report
   std::condition_variable FRoom;
   std::int64_t FHeld = 0;
   std::int64_t FLimit;
   std::chrono::milliseconds FWait;
+  std::function<void(const std::string&)> FOnRefusal;
+  std::optional<std::chrono::steady_clock::time_point> FLastRefusalReport;
 };
 
 // Shared: the connection's chain and every buffer charged to it hold it, so a buffer
@@ -69,6 +80,8 @@ class TConnectionMemory {
   // thread; whatever it looks at must outlive it, so it is set back to empty before that
   // goes.
   void SetClientGone(std::function<bool()> ClientGone) { FClientGone = std::move(ClientGone); }
+  // Who the connection serves (its address), for the server's refusal report.
+  void SetClient(std::string Client) { FClient = std::move(Client); }
 
   // The connection the calling thread serves now; null when none.
   static const std::shared_ptr<TConnectionMemory>& Current() noexcept;
@@ -79,6 +92,7 @@ class TConnectionMemory {
   TServerMemoryBudget* FServer;
   const std::int64_t FCap;
   std::function<bool()> FClientGone;
+  std::string FClient;
   std::atomic<std::int64_t> FHeld{0};
 };
 

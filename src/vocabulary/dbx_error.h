@@ -24,4 +24,25 @@ class TDBXError : public std::runtime_error {
   std::int32_t FErrorCode;
 };
 
+// A refusal met while a client's value was still arriving (a size past its cap, more
+// memory than may be held for it): the rest of that value follows in the stream and
+// would read as requests, so the connection ends once the error reply is out.
+class TDBXMidValueRefusal : public TDBXError {
+ public:
+  using TDBXError::TDBXError;
+};
+
+// Runs Step, which reads part of a client's value; a TDBXError it raises leaves as a
+// TDBXMidValueRefusal.
+template <typename TStep>
+void RefuseMidValue(TStep&& Step) {
+  try {
+    Step();
+  } catch (const TDBXMidValueRefusal&) {
+    throw;
+  } catch (const TDBXError& Error) {
+    throw TDBXMidValueRefusal(Error.ErrorCode(), Error.Message());
+  }
+}
+
 }  // namespace tavrin

@@ -39,6 +39,10 @@ class TDBXReader {
   // Releases what the reader holds; rows cannot be read afterwards. Closing twice is
   // harmless. May raise TDBXError.
   virtual void Close() {}
+  // Bytes the reader holds in memory for its rows, estimated from what it holds: a
+  // table kept open for a client counts them against that client's memory. 0 (the
+  // default) for a reader that holds no rows of its own, fetching each as it goes.
+  virtual std::int64_t HeldBytes() const { return 0; }
 
  protected:
   [[noreturn]] static void RaiseNoColumn(std::int32_t Ordinal) {

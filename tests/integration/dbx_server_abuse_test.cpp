@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,9 +17,11 @@
 #include "dbx_test_server.h"
 #include "dbxstream/command_types.h"
 #include "server/builtin/builtin_classes.h"
+#include "server/builtin/memory_table.h"
 #include "server/methods/command_type.h"
 #include "server/methods/server_connection_handler.h"
 #include "server/methods/server_method_provider.h"
+#include "server/methods/test_server_classes.h"
 #include "support/error_of.h"
 #include "transport/tcp_client_channel.h"
 #include "transport/test_client.h"
@@ -142,6 +145,62 @@ TEST(DbxServerAbuse, OpenTablesAreCappedPerConnection) {
   ExpectHonestClientServed(Server.Port());
 }
 
+// A class whose Table answers a table held in memory: 1,000 rows of 1,000 letters, about
+// 2 MB of text.
+const TDSClassDeclaration& AbuseTablesDeclaration() {
+  static const TDSClassDeclaration Declaration = [] {
+    TDSClassDeclaration C;
+    C.ClassName = "TTables";
+    C.UnitName = "TablesUnit";
+    C.ParentClassName = "TObject";
+    C.Create = [] { return std::make_unique<TDSServerObject>(); };
+    C.Methods.push_back(Method("Table", {}, Class("TDBXReader"), [](TDSServerObject&, TDSMethodCall& Call) {
+      static constexpr TDSColumnLayout kColumns[] = {{"TEXTO", TDBXDataTypes::WideStringType, kTextColumnSize}};
+      auto Table = std::make_shared<TDSMemoryTable>("TEXTOS", kColumns);
+      for (int i = 0; i < 1000; ++i) {
+        Table->AppendRow();
+        Table->SetText(0, std::string(1000, static_cast<char>('a' + i % 26)));
+      }
+      Call.SetResult(std::shared_ptr<TDBXReader>(std::move(Table)));
+    }));
+    return C;
+  }();
+  return Declaration;
+}
+
+TEST(DbxServerAbuse, TheMemoryOfOpenTablesCountsAgainstTheConnection) {
+  std::unique_ptr<TDSServerClass> Tables = ServerClassOf(AbuseTablesDeclaration());
+  TDSServerMethodProvider Registry{std::vector<const TDSClassDeclaration*>{&DSAdminDeclaration()}};
+  Registry.SetServerName("DSServer1");
+  Registry.AddServerClass(*Tables);
+  Registry.Open();
+  TDbxTestServer Server(Registry);
+  TAbuseClient c(Server.Port());
+  // Each table is left open until one no longer fits in what the connection may hold,
+  // well before the cap on open tables.
+  std::vector<TDBXExecuteReply> Open;
+  TDBXError Refused(0, "");
+  for (int i = 0; i < limits::kMaxOpenTables && Refused.Message().empty(); ++i) {
+    const std::int32_t Command = c.Prepare(u"TTables.Table");
+    try {
+      Open.push_back(c.Connection.Execute(Command));
+    } catch (const TDBXError& Error) {
+      Refused = Error;
+    }
+  }
+  EXPECT_EQ(Refused.ErrorCode(), 2);
+  EXPECT_EQ(Refused.Message(), "Remote error: An open table refused: the connection would hold more than 64 MiB in "
+                               "requests and unsent replies");
+  // About 2 MB each: some thirty fit in 64 MiB.
+  EXPECT_GE(Open.size(), 20u);
+  EXPECT_LE(Open.size(), 32u);
+  // The connection goes on, and a closed table gives its memory back.
+  c.Connection.ReaderClose(*Open.front().Tables[0]);
+  EXPECT_EQ(c.Connection.Execute(c.Prepare(u"TTables.Table")).Tables.size(), 1u);
+  TAbuseClient Honest(Server.Port());
+  EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
+}
+
 TEST(DbxServerAbuse, PreparesPastTheCommandCapAreRefusedUntilOneCloses) {
   TDbxTestServer Server;
   TAbuseClient c(Server.Port());
@@ -231,8 +290,9 @@ TEST(DbxServerAbuse, AMethodNameBeyondTheConnectionsMemoryGetsAShortReplyAndEnds
       kConnectReply + ErrorReply(2, "A string refused: the connection would hold more than 64 MiB in requests and "
                                     "unsent replies");
   EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
-  // The rest of the name reads as no request: the connection ends.
+  // The rest of the name would read as no request: the server ends the connection.
   EXPECT_TRUE(Abuser.ClosedByServer(20s));
+  EXPECT_TRUE(Eventually([&] { return Admin.Server.RefusalCloses() == std::vector<std::string>{"127.0.0.1"}; }, 5s));
   TAbuseClient Honest(Admin.Server.Port());
   EXPECT_EQ(Honest.Prepare(u"DSAdmin.GetPlatformName"), 0);
 }
@@ -246,9 +306,9 @@ std::string AbuseBlobPiece(const std::string& Bytes, bool Last) {
   return R"({"data":[)" + Count + "," + Bytes + "]}";
 }
 
-// Each value is past what one connection may hold and its bytes are sent whole: the
-// server answers with an error where the request lets it, and as the rest of the value
-// cannot be read as requests, the connection ends.
+// Each value is past its cap or what one connection may hold and its bytes are sent
+// whole: the server answers with an error naming the cap, and as the rest of the value
+// cannot be read as requests, it ends the connection and says so.
 TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds) {
   constexpr std::size_t kMiB = 1024 * 1024;
   // An Echo argument of 80 MiB: 65,535 bytes in the row, the rest in pieces of 8 MiB the
@@ -262,18 +322,25 @@ TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds)
   // A row block past the cap: the argument, then bytes the method would not read.
   const std::string HugeRow = EchoRow("ok") + std::string(65 * kMiB, 'p');
   const std::string HugeMetadata = R"({"k":")" + std::string(65 * kMiB, 'm') + R"("})";
+  const auto MetadataOf = [](const std::string& Text) {
+    return R"({"metadata":[)" + std::to_string(Text.size()) + "," + Text + "]}";
+  };
+  // Past the read buffer (32 KiB here) metadata is refused as well.
+  const std::string LongMetadata = R"({"k":")" + std::string(40'000, 'm') + R"("})";
   struct Case { const char* Name; std::string Request; std::string Reply; };
   const Case Cases[] = {
       {"parameter row", ExecuteNew(kEchoType, kEchoAlias, HugeRow),
        ErrorReply(2, "Invalid row block size " + std::to_string(HugeRow.size()))},
       {"long value", ExecuteNew(kEchoType, kEchoAlias, LongRow) + LongPieces,
        LongAsks + ErrorReply(2, "Blob value exceeds 67108864 bytes")},
-      // A request whose method cannot be read gets no reply.
-      {"metadata", R"({"metadata":[)" + std::to_string(HugeMetadata.size()) + "," + HugeMetadata + "]}" +
-                       ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
-       ""},
+      {"metadata", MetadataOf(HugeMetadata) + ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
+       ErrorReply(2, "Metadata of " + std::to_string(HugeMetadata.size()) + " bytes is above the limit of 67108864 bytes")},
+      {"metadata past the read buffer", MetadataOf(LongMetadata) + ExecuteNew(kEchoType, kEchoAlias, EchoRow("ok")),
+       ErrorReply(2, "Metadata of " + std::to_string(LongMetadata.size()) +
+                         " bytes does not lie within the read buffer of 32768 bytes")},
   };
   TDbxTestServer Server;
+  std::size_t Closes = 0;
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.Name);
     TTestClient Abuser;
@@ -282,6 +349,9 @@ TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds)
     const std::string Expected = kConnectReply + c.Reply;
     EXPECT_EQ(Abuser.Read(Expected.size(), 20s), Expected);
     EXPECT_TRUE(Abuser.ClosedByServer(20s));
+    // The server closed it for the refusal, and says so once.
+    EXPECT_TRUE(Eventually([&] { return Server.RefusalCloses().size() == Closes + 1; }, 5s));
+    EXPECT_EQ(Server.RefusalCloses(), std::vector<std::string>(++Closes, "127.0.0.1"));
     ExpectHonestClientServed(Server.Port());
   }
   EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 0; }));
@@ -290,6 +360,16 @@ TEST(DbxServerAbuse, HugeValuesInTheOtherCarriersAreRefusedAndTheConnectionEnds)
 TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   constexpr std::int64_t kMiB = 1024 * 1024;
   TServerMemoryBudget Budget(8 * kMiB, 1s);
+  std::mutex ReportsLock;
+  std::vector<std::string> Reports;  // what the operator's log is told
+  Budget.SetOnRefusal([&](const std::string& Client) {
+    std::lock_guard Guard(ReportsLock);
+    Reports.push_back(Client);
+  });
+  const auto ReportsNow = [&] {
+    std::lock_guard Guard(ReportsLock);
+    return Reports;
+  };
   TDbxTestServer Server(Budget);
   // A block of 6 MiB; an Echo row whose trailing bytes the method does not read.
   const std::string Row = EchoRow("ok") + std::string(6 * kMiB - EchoRow("ok").size(), 'p');
@@ -303,7 +383,8 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
   EXPECT_EQ(Hog.Read(sizeof kConnectReply - 1), kConnectReply);
   ASSERT_TRUE(Eventually([&] { return Budget.Held() >= 5 * kMiB; })) << Budget.Held();
   // A second large request finds no room within the wait and is refused; the rest of its
-  // block no longer reads as a request, so its connection ends.
+  // block no longer reads as a request, so its connection ends. The operator's log is
+  // told of the refusal and of the close.
   {
     TTestClient Refusee;
     ASSERT_TRUE(Refusee.Connect(Server.Port()));
@@ -312,6 +393,8 @@ TEST(DbxServerAbuse, PastTheServersMemoryARequestWaitsForRoomThenIsRefused) {
     EXPECT_EQ(Refusee.Read(Expected.size(), 20s), Expected);
     EXPECT_TRUE(Refusee.ClosedByServer());
   }
+  EXPECT_EQ(ReportsNow(), std::vector<std::string>{"127.0.0.1"});
+  EXPECT_TRUE(Eventually([&] { return Server.RefusalCloses().size() == 1; }, 5s));
   // Small requests still fit.
   ExpectHonestClientServed(Server.Port());
   // A large request that room frees up for while it waits is slowed, not refused.
@@ -359,6 +442,8 @@ TEST(DbxServerAbuse, ARequestWaitingForRoomStopsWaitingWhenItsClientHasGone) {
   EXPECT_TRUE(Eventually([&] { return Server.Transport().ConnectionCount() == 1; }, kWait / 2));
   EXPECT_LT(std::chrono::steady_clock::now() - Left, kWait / 2);
   EXPECT_TRUE(Eventually([&] { return Budget.Held() == HogHeld; })) << Budget.Held();
+  // A client that went is no refusal to log.
+  EXPECT_TRUE(Server.RefusalCloses().empty());
   ExpectHonestClientServed(Server.Port());
 }
 

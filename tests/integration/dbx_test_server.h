@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "dbxstream/row_buffer.h"
 #include "server/methods/server_events.h"
@@ -39,6 +40,12 @@ class TDbxTestServer {
 
   std::uint16_t Port() const { return FTransport.BoundPort(); }
   TDSTCPServerTransport& Transport() { return FTransport; }
+  // The addresses of the connections the server ended after refusing a value in the
+  // middle of it, in order.
+  std::vector<std::string> RefusalCloses() {
+    std::lock_guard Guard(FNoticesLock);
+    return FRefusalCloses;
+  }
 
  private:
   explicit TDbxTestServer(IDSServerMethodProvider* SharedMethods, TServerMemoryBudget* Budget = nullptr)
@@ -47,6 +54,10 @@ class TDbxTestServer {
         FTransport([this](const TDSTCPConnectionInfo& Info) { return Build(Info); }) {
     FTransport.SetPort(0);
     FTransport.SetSessionEvents(&FSessionEvents);
+    FTransport.SetOnRefusalClose([this](const std::string& Address) {
+      std::lock_guard Guard(FNoticesLock);
+      FRefusalCloses.push_back(Address);
+    });
     FTransport.Start();
   }
 
@@ -68,6 +79,8 @@ class TDbxTestServer {
   // The registry every connection uses, when the test gave one; read-only once started.
   IDSServerMethodProvider* FSharedMethods = nullptr;
   TServerMemoryBudget* FBudget = nullptr;
+  std::mutex FNoticesLock;  // guards FRefusalCloses
+  std::vector<std::string> FRefusalCloses;
   TDSTCPServerTransport FTransport;  // last: stopped and destroyed before what it uses
 };
 

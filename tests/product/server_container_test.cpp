@@ -173,6 +173,27 @@ TEST_F(ServerContainerTest, TurnedAwayAndSilentClientsAreLoggedAndAnHonestClient
   EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
 }
 
+TEST_F(ServerContainerTest, AValueRefusedMidWayIsAnsweredThenItsConnectionClosedAndLogged) {
+  // Metadata past the read buffer: refused before its bytes are read, so they would
+  // read as requests.
+  const std::string Metadata = R"({"k":")" + std::string(40'000, 'm') + R"("})";
+  testing::TTestClient Abuser;
+  ASSERT_TRUE(Abuser.Connect(FContainer.BoundPort()));
+  Abuser.Send(R"({"method":"connect","params":[{}]}{"metadata":[)" + std::to_string(Metadata.size()) + "," +
+              Metadata + "]}");
+  const std::string Expected = R"({"result":[0,"Corvane",2]}{"error":{"name":"TDBXError","code":2,)"
+                               R"("message":"Remote error: Metadata of )" +
+                               std::to_string(Metadata.size()) + R"( bytes does not lie within the read buffer of 32768 bytes"})";
+  EXPECT_EQ(Abuser.Read(Expected.size()), Expected);
+  EXPECT_TRUE(Abuser.ClosedByServer());
+  const std::string Closed = std::string(C::kClosedRefused) + "127.0.0.1" + C::kClosedRefusedReason;
+  EXPECT_EQ(Closed, " - Conex\u00e3o encerrada do endere\u00e7o 127.0.0.1: pedido acima do limite");
+  const Lines Got = FLog.WaitFor(Closed);
+  EXPECT_EQ(std::count(Got.begin(), Got.end(), Closed), 1) << Got.size();
+  TContainerClient Honest(FContainer.BoundPort());
+  EXPECT_EQ(Honest.Call(u"FazerLogin", {"admin", "zul123"}), 9);
+}
+
 TEST_F(ServerContainerTest, GuessingPasswordsSlowsThatAddressOnlyAndNoAnswerChanges) {
   using std::chrono::milliseconds;
   constexpr milliseconds kLongest{800};

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "support/error_of.h"
 
@@ -41,7 +43,10 @@ TEST(ClientMemory, TheServersBudgetWaitsForRoomAndRefusesWhenNoneComes) {
 
 TEST(ClientMemory, AConnectionIsRefusedPastItsCapOrTheServersBudgetAndGivesBackAllAtItsEnd) {
   TServerMemoryBudget Budget(3 << 20, 10ms);
+  std::vector<std::string> Reports;  // refusals for want of room in the budget, as reported
+  Budget.SetOnRefusal([&](const std::string& Client) { Reports.push_back(Client); });
   auto Memory = std::make_shared<TConnectionMemory>(&Budget, 2 << 20);
+  Memory->SetClient("10.0.0.7");
   Memory->Charge(1 << 20, "A string");
   const TDBXError OverCap = ErrorOf([&] { Memory->Charge((1 << 20) + 1, "A string"); });
   EXPECT_EQ(OverCap.ErrorCode(), TDBXErrorCodes::LimitExceeded);
@@ -55,6 +60,13 @@ TEST(ClientMemory, AConnectionIsRefusedPastItsCapOrTheServersBudgetAndGivesBackA
             "later");
   EXPECT_EQ(Memory->Held(), 1 << 20);  // the refused charges counted nothing
   EXPECT_EQ(Budget.Held(), 3 << 20);
+  // Only the budget's refusal is reported, at most once a second.
+  EXPECT_EQ(Reports, std::vector<std::string>{"10.0.0.7"});
+  ErrorOf([&] { Memory->Charge(1 << 20, "A row of values"); });
+  EXPECT_EQ(Reports.size(), 1u);
+  std::this_thread::sleep_for(1100ms);
+  ErrorOf([&] { Memory->Charge(1 << 20, "A row of values"); });
+  EXPECT_EQ(Reports, (std::vector<std::string>{"10.0.0.7", "10.0.0.7"}));
   Memory.reset();
   EXPECT_EQ(Budget.Held(), 2 << 20);
 }
@@ -62,6 +74,8 @@ TEST(ClientMemory, AConnectionIsRefusedPastItsCapOrTheServersBudgetAndGivesBackA
 TEST(ClientMemory, AChargeWaitingForRoomStopsWhenItsClientHasGone) {
   TServerMemoryBudget Budget(100, 10s);
   ASSERT_TRUE(Budget.Take(60));
+  bool Reported = false;  // a client that has gone is no refusal to report
+  Budget.SetOnRefusal([&](const std::string&) { Reported = true; });
   TConnectionMemory Memory(&Budget, 0);
   std::atomic<bool> Gone{false};
   Memory.SetClientGone([&] { return Gone.load(); });
@@ -75,6 +89,7 @@ TEST(ClientMemory, AChargeWaitingForRoomStopsWhenItsClientHasGone) {
   EXPECT_LT(std::chrono::steady_clock::now() - Began, 5s);
   EXPECT_EQ(Error.ErrorCode(), TDBXErrorCodes::LimitExceeded);
   EXPECT_EQ(Error.Message(), "A row of values refused: the client has gone");
+  EXPECT_FALSE(Reported);
   EXPECT_EQ(Memory.Held(), 0);
   EXPECT_EQ(Budget.Held(), 60);
 }

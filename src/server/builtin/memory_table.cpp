@@ -88,6 +88,21 @@ const TDBXValue& TDSMemoryTable::Value(std::int32_t Ordinal) {
   return *FRows[static_cast<std::size_t>(FCurrent)][static_cast<std::size_t>(Ordinal)];
 }
 
+std::int64_t TDSMemoryTable::HeldBytes() const {
+  // Every cell is counted as the largest holder the tables use, plus its text.
+  constexpr auto kCellBytes = static_cast<std::int64_t>(sizeof(TRow::value_type) + sizeof(TDBXWideStringValue));
+  std::int64_t Bytes = 0;
+  for (const TRow& Row : FRows) {
+    Bytes += static_cast<std::int64_t>(sizeof(TRow)) + kCellBytes * static_cast<std::int64_t>(Row.size());
+    for (const auto& Cell : Row) {
+      if (const auto* Text = dynamic_cast<const TDBXWideStringValue*>(Cell.get())) {
+        Bytes += static_cast<std::int64_t>(Text->GetWideString().capacity() * sizeof(char16_t));
+      }
+    }
+  }
+  return Bytes;
+}
+
 void TDSMemoryTable::Close() {
   FRows.clear();
   FCurrent = 0;

@@ -64,6 +64,8 @@ class TDSMemoryTable : public TDBXReader {
   const TDBXValue& Value(std::int32_t Ordinal) override;
   // Frees the rows; Next answers false from then on.
   void Close() override;
+  // The rows' holders and their texts.
+  std::int64_t HeldBytes() const override;
 
  private:
   using TRow = std::vector<std::unique_ptr<TDBXWritableValue>>;

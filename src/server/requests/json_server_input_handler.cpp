@@ -52,6 +52,10 @@ void TDBXJSonServerInputConnectionHandler::Close() {
 void TDBXJSonServerInputConnectionHandler::ReadMethodOrFail() {
   try {
     StreamReader().ReadMethod();
+  } catch (const TDBXMidValueRefusal&) {
+    // Metadata past its cap: the client learns why before the connection ends.
+    ReportError(std::current_exception());
+    throw;
   } catch (...) {
     // The peer vanished or sent something that is no request: the transport ends the
     // connection on this code. The cause travels nested for its log.
@@ -90,6 +94,11 @@ bool TDBXJSonServerInputConnectionHandler::HandleDbxRequest() {
   try {
     if (!FNextHandler.DbxBeforeRequest()) return false;
     ServeRequest(Method);
+  } catch (const TDBXMidValueRefusal&) {
+    // The rest of the refused value would read as requests: the reply goes out, then
+    // the refusal ends the connection.
+    ReportError(std::current_exception());
+    throw;
   } catch (...) {
     return ReportError(std::current_exception());
   }

@@ -23,7 +23,8 @@ class TDBXJSonServerInputConnectionHandler : public TDBXJSonConnectionHandler {
 
   // Serves requests until request handling ends, then closes the codecs; returns false.
   // Raises TDBXError code 30 (the read failure nested inside) when a method cannot be
-  // read; the codecs are closed then too.
+  // read, and a TDBXMidValueRefusal, after its error reply, when a value was refused
+  // while its bytes were still arriving; the codecs are closed then too.
   bool HandleProtocol();
   // Serves one request and goes on while unread bytes remain buffered. Returns true
   // while requests are still handled; once handling ended it closes the codecs and
@@ -31,7 +32,8 @@ class TDBXJSonServerInputConnectionHandler : public TDBXJSonConnectionHandler {
   bool HandleNonBlockingProtocol();
   // Serves the request whose method was just read. Returns false when request handling
   // ends: after a disconnect, a refusal by DbxBeforeRequest, or an error reply that
-  // could not be written. Raises nothing.
+  // could not be written. Raises only a TDBXMidValueRefusal, once its error reply is
+  // out.
   bool HandleDbxRequest();
   // Closes the codecs.
   void Close();

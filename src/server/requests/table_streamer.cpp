@@ -14,6 +14,9 @@ namespace tavrin {
 
 namespace {
 
+// What a refusal for a table's memory names.
+constexpr char kOpenTableWhat[] = "An open table";
+
 std::int32_t SizeOnWire(std::int64_t Size) {
   return static_cast<std::int32_t>(
       std::clamp<std::int64_t>(Size, 0, std::numeric_limits<std::int32_t>::max()));
@@ -106,10 +109,14 @@ bool TDBXTableStreamer::WriteNext(std::int32_t /*CommandHandle*/,
 TDBXActiveTableReaderItem& TDBXTableStreamer::WriteTableObject(
     TDBXActiveTableReaderList& List, std::int32_t CommandHandle,
     std::shared_ptr<TDBXReader> Reader) {
+  // Counted before the table is kept: past the connection's or the server's memory the
+  // reply is refused before this table is open.
+  TClientMemoryHold Held;
+  Held.Set(Reader->HeldBytes(), kOpenTableWhat);
   const std::int32_t RowHandle = List.AllocateRowHandle();
   TDBXActiveTableReaderItem& Item = GetActiveTableReaderItem(List, CommandHandle, RowHandle);
   TDBXReader& Table = *Reader;
-  Item.SetReader(std::move(Reader));
+  Item.SetReader(std::move(Reader), std::move(Held));
   WriteFirst(CommandHandle, RowHandle, Item.Row().BcdFormat(), Table, Item.Row());
   return Item;
 }

@@ -15,6 +15,7 @@ TDSServerConnectionChain::TDSServerConnectionChain(const TDSTCPConnectionInfo& I
   // A request waiting for room in the server's budget stops waiting once its client has
   // gone, instead of holding its thread for the rest of the wait.
   FMemory->SetClientGone([&Channel = Info.Channel] { return Channel.PeerClosed(); });
+  FMemory->SetClient(Info.Channel.ChannelInfo().ClientInfo.IpAddress);
   const std::int32_t BufferKB = Info.BufferSize / defaults::kBytesPerKB;
   FHandler = BuildServerHandlerChain(
       Info.Channel, FContext, BufferKB, MakeServerConnectionLink(Events, Methods, Info.UnregisterConnection),

@@ -6,6 +6,9 @@
 // Threading: as the transport's: settings, Start and Stop on the owning thread.
 // Lifetime: Server must outlive the link.
 
+#include <functional>
+#include <string>
+
 #include "server/component/server.h"
 #include "server/tcp/session_manager_events.h"
 #include "transport/tcp_server_transport.h"
@@ -34,6 +37,11 @@ class TDSTCPServerLink : public IDSServerTransport {
     FMemoryBudget.SetLimit(Bytes, Wait);
   }
   const TServerMemoryBudget& ClientMemoryBudget() const { return FMemoryBudget; }
+  // Told a client's address when a request of it is refused for want of room in that
+  // memory, at most once per second. Set before Start; must not raise.
+  void SetOnClientMemoryRefusal(std::function<void(const std::string& Client)> OnRefusal) {
+    FMemoryBudget.SetOnRefusal(std::move(OnRefusal));
+  }
 
   void Start() override { FTransport.Start(); }
   void Stop() override { FTransport.Stop(); }
