@@ -323,13 +323,15 @@ void TDBXJSonStreamReader::ReadStringBody() {
 
 void TDBXJSonStreamReader::ReadStringBody(std::u16string& Text) {
   // Text's size serves as its room while reading (it only grows, and only when a
-  // character must be stored); at the end it is cut to the characters read.
+  // character must be stored); at the end it is cut to the characters read. A long
+  // string fills pieces instead, joined once at its end.
+  TLongStringPieces Long;
   std::size_t Count = 0;
   for (;;) {
     if (FReadPosition >= FReadLastPosition) Refill();
     const std::uint8_t* Start = FReadBuffer.data() + FReadPosition + 1;
     const auto Available = static_cast<std::size_t>(FReadLastPosition - FReadPosition);
-    if (Count == Text.size() && *Start != kQuote && *Start != kBackslash) GrowText(Text);
+    if (Count == Text.size() && *Start != kQuote && *Start != kBackslash) GrowText(Text, Long, Count);
     // The plain bytes up to the next quote or backslash are widened in one go.
     const std::size_t Limit = std::min(Available, Text.size() - Count);
     const std::size_t Run = WidenUntilQuoteOrBackslash(Start, Limit, Text.data() + Count);
@@ -350,27 +352,60 @@ void TDBXJSonStreamReader::ReadStringBody(std::u16string& Text) {
         if (Escape.Letter == Byte) Unit = Escape.Unit;
       }
     }
-    if (Count == Text.size()) GrowText(Text);
+    if (Count == Text.size()) GrowText(Text, Long, Count);
     Text[Count++] = Unit;
   }
   Text.resize(Count);
+  if (!Long.Pieces.empty()) JoinPieces(Text, Long);
 }
 
-void TDBXJSonStreamReader::GrowText(std::u16string& Text) {
+TClientMemoryHold& TDBXJSonStreamReader::HoldOf(const std::u16string& Text) {
+  return &Text == &FCharBuffer ? FCharBufferHold : FStringValueHold;
+}
+
+void TDBXJSonStreamReader::GrowText(std::u16string& Text, TLongStringPieces& Long, std::size_t& Count) {
   const auto Cap = static_cast<std::size_t>(limits::kMaxStringUnits);
-  if (Text.size() >= Cap) {
+  if (Long.Units + Text.size() >= Cap) {
     RefuseValue("String longer than " + std::to_string(Cap) + " code units refused" +
                 std::string(kAtPositionText) + std::to_string(FReadPosition));
   }
-  // Doubling keeps a long string linear; the first steps are the usual 128 units.
+  constexpr std::size_t kPieceUnits = limits::kLongValuePieceBytes / sizeof(char16_t);
+  if (Text.size() >= kPieceUnits) {
+    // The filled room becomes a piece and a fresh piece follows: the characters read so
+    // far are never copied into a doubled room while the old one is still held.
+    const std::size_t Room = std::min(kPieceUnits, Cap - Long.Units - Text.size());
+    RefuseMidValue([&] {
+      HoldOf(Text).Set(static_cast<std::int64_t>((Long.Units + Text.capacity() + Room) * sizeof(char16_t)),
+                       "A string");
+    });
+    Long.Units += Text.size();
+    Long.Pieces.push_back(std::move(Text));
+    Text = std::u16string(Room, u'\0');
+    Count = 0;
+    return;
+  }
+  // Doubling keeps a short string linear; the first steps are the usual 128 units.
   const std::size_t Grow =
       std::max(static_cast<std::size_t>(limits::kCharBufferGrowUnits), Text.size());
-  const std::size_t Room = std::min(Text.size() + Grow, Cap);
+  const std::size_t Room = std::min(Text.size() + Grow, Cap - Long.Units);
   RefuseMidValue([&] {
-    (&Text == &FCharBuffer ? FCharBufferHold : FStringValueHold)
-        .Set(static_cast<std::int64_t>(std::max(Room, Text.capacity()) * sizeof(char16_t)), "A string");
+    HoldOf(Text).Set(static_cast<std::int64_t>(std::max(Room, Text.capacity()) * sizeof(char16_t)), "A string");
   });
   Text.resize(Room);
+}
+
+void TDBXJSonStreamReader::JoinPieces(std::u16string& Text, TLongStringPieces& Long) {
+  // Each piece is given back once copied, and the whole string's pages are touched only
+  // as they are filled: the string costs about its own size plus one piece meanwhile.
+  std::u16string Whole;
+  Whole.reserve(Long.Units + Text.size());
+  for (std::u16string& Piece : Long.Pieces) {
+    Whole += Piece;
+    std::u16string().swap(Piece);
+  }
+  Whole += Text;
+  Text = std::move(Whole);
+  HoldOf(Text).Set(static_cast<std::int64_t>(Text.capacity() * sizeof(char16_t)), "A string");
 }
 
 void TDBXJSonStreamReader::SkipStringBody() {
@@ -390,6 +425,18 @@ const std::u16string& TDBXJSonStreamReader::ReadString() {
   ReadStringBody(FStringValue);
   FToken = TDBXTokens::String;
   return FStringValue;
+}
+
+void TDBXJSonStreamReader::ReadString(std::u16string& Text, TClientMemoryHold& Hold) {
+  ReadString();
+  if (FStringValue.size() <= limits::kKeptStringUnits) {
+    Text.assign(FStringValue);
+    return;
+  }
+  // A long text changes hands with its charge instead of being copied.
+  Text.swap(FStringValue);
+  std::swap(Hold, FStringValueHold);
+  FStringValue.clear();
 }
 
 std::int32_t TDBXJSonStreamReader::ReadStringCode() {
@@ -431,7 +478,14 @@ std::int32_t TDBXJSonStreamReader::ReadMethod() {
     if (SkipWhitespace() != kQuote) FailExpectedText(kQuoteText);
     ReadStringBody();
     FStringCode = LookupStringCode(std::span<const char16_t>(FCharBuffer.data(), FCharBufferCount));
-    FStringValue.assign(FCharBuffer.data(), FCharBufferCount);
+    if (FCharBufferCount <= limits::kKeptStringUnits) {
+      FStringValue.assign(FCharBuffer.data(), FCharBufferCount);
+    } else {
+      // A long name changes buffers with its charge instead of being copied.
+      FStringValue.swap(FCharBuffer);
+      std::swap(FStringValueHold, FCharBufferHold);
+      FCharBufferCount = 0;
+    }
     FToken = TDBXTokens::String;
     return FStringCode;
   }

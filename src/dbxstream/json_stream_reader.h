@@ -67,6 +67,10 @@ class TDBXJSonStreamReader {
   // decodes escapes and returns it; the reference stays valid until the next read.
   // Bytes 0x80..0xFF become the code points of the same value.
   const std::u16string& ReadString();
+  // Reads a string as ReadString does, into Text (its content replaced), whose room
+  // Hold counts: a long string is handed over with its charge, not copied.
+  // GetStringValue() is not that string afterwards.
+  void ReadString(std::u16string& Text, TClientMemoryHold& Hold);
   // Reads a string and returns its code from the keyword table (TDBXStringCodes); no
   // string is built, and GetStringValue() gives "null" afterwards.
   std::int32_t ReadStringCode();
@@ -126,8 +130,17 @@ class TDBXJSonStreamReader {
   void Refill();
   void MatchLetters(std::string_view Letters, std::string_view ExpectedText);
   void ReadStringBody();  // into FCharBuffer, up to the unescaped closing quote
+  // The filled pieces of a long string being read, in order.
+  struct TLongStringPieces {
+    std::vector<std::u16string> Pieces;
+    std::size_t Units = 0;  // in Pieces
+  };
   void ReadStringBody(std::u16string& Text);  // into Text, which ends sized to the string
-  void GrowText(std::u16string& Text);        // more room for a string, within the cap
+  // More room for a string, within the cap: Text doubles, or past a piece's size it
+  // becomes a piece of Long and starts again empty (Count back to 0).
+  void GrowText(std::u16string& Text, TLongStringPieces& Long, std::size_t& Count);
+  void JoinPieces(std::u16string& Text, TLongStringPieces& Long);
+  TClientMemoryHold& HoldOf(const std::u16string& Text);  // the charge of a string buffer
   void SkipStringBody();
   std::size_t CollectNumber();  // number characters into FByteBuffer; returns count
   // A plain integer literal within -(PositiveLimit + 1)..PositiveLimit.

@@ -7,6 +7,7 @@
 
 #include "dbxstream/command_handler.h"
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
 
 namespace tavrin {
 
@@ -89,10 +90,18 @@ void TDBXErrorMessage::HandleMessage(TDBXConnectionHandler& Handler) {
   Handler.DbxErrorMessage(*this);
 }
 
+void TDBXCommandMessage::ReleaseLargeTexts() {
+  if (FCommand.capacity() > limits::kKeptStringUnits) {
+    std::u16string().swap(FCommand);
+    FCommandHold.Reset();
+  }
+}
+
 void TDBXCommandMessage::Reset() {
   FCommandHandle = kNewCommand;
   FUpdatable = false;
   FCommandType.clear();
+  ReleaseLargeTexts();
   FCommand.clear();
   FParameterTypeChanged = false;
   FParameters = nullptr;

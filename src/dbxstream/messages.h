@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dbxstream/parameter_descriptions.h"
+#include "vocabulary/client_memory.h"
 #include "vocabulary/dbx_reader.h"
 #include "vocabulary/stream.h"
 
@@ -61,11 +62,15 @@ class TDBXCommandMessage : public TDBXMessage {
 
   // Back to a new command: handle -1, empty texts, no parameters.
   virtual void Reset();
+  // Gives back the room of a long command text. Called between requests.
+  void ReleaseLargeTexts();
 
   std::int32_t FCommandHandle = kNewCommand;
   bool FUpdatable = false;
   std::u16string FCommandType;
   std::u16string FCommand;
+  // FCommand's room when a long text was handed to it, against the connection served.
+  TClientMemoryHold FCommandHold;
   bool FParameterTypeChanged = false;
   // The command's parameters, filled in by the next link, which keeps them; valid
   // until the reply is written.

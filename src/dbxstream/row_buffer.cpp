@@ -11,6 +11,7 @@
 #include "vocabulary/data_types.h"
 #include "vocabulary/dbx_error.h"
 #include "vocabulary/dbx_limits.h"
+#include "vocabulary/long_value_builder.h"
 #include "vocabulary/unicode_text.h"
 
 namespace tavrin {
@@ -355,14 +356,14 @@ void TDBXRowBuffer::ReturnToHeader() {
   FHeaderConsumed = false;
 }
 
-template <typename TSink>
-void TDBXRowBuffer::ReadValuePieces(TSink&& Sink) {
+template <typename TWhole, typename TPiece>
+bool TDBXRowBuffer::ReadValuePieces(TWhole&& Whole, TPiece&& Piece) {
   ReturnToPendingHeader();
   const TLongValue v = LongValueAt(FOff);
   if (!v.More && !v.Announced) {
     FinishValue(v.Length);
-    Sink(v.Inline);
-    return;
+    Whole(v.Inline);
+    return false;
   }
   // The blob reader holds the inline bytes too, so its cap counts the whole value.
   std::optional<TDBXRowBlobStreamReader> Reader;
@@ -375,32 +376,54 @@ void TDBXRowBuffer::ReadValuePieces(TSink&& Sink) {
   std::vector<std::uint8_t> Chunk(static_cast<std::size_t>(limits::kWideBlobStringBufferBytes));
   while (!Reader->AtEnd()) {
     const std::int64_t n = Reader->Read(Chunk);
-    Sink(std::span<const std::uint8_t>(Chunk).first(static_cast<std::size_t>(n)));
+    // A piece refused (past what the connection may hold) leaves the rest unread.
+    RefuseMidValue([&] { Piece(std::span<const std::uint8_t>(Chunk).first(static_cast<std::size_t>(n))); });
   }
+  return true;
 }
+
+namespace {
+constexpr char kRowLongValueWhat[] = "A long value";
+}  // namespace
 
 std::u16string TDBXRowBuffer::ReadString() {
   std::u16string Text;
   TDBXRowTextDecoder Decoder;
-  ReadValuePieces([&](std::span<const std::uint8_t> Piece) { Decoder.Decode(Piece, Text); });
+  TLongValueBuilder<std::u16string> Long(kRowLongValueWhat);
+  const bool IsLong = ReadValuePieces([&](std::span<const std::uint8_t> Bytes) { Decoder.Decode(Bytes, Text); },
+                                      [&](std::span<const std::uint8_t> Bytes) {
+                                        Text.clear();
+                                        Decoder.Decode(Bytes, Text);
+                                        Long.Append(Text.data(), Text.size());
+                                      });
   // A held odd byte at the end cannot form a code unit; the peer cut its own text short.
-  return Text;
+  if (!IsLong) return Text;
+  TClientMemoryHold Hold;
+  return Long.Take(Hold);
 }
 
 std::vector<std::uint8_t> TDBXRowBuffer::ReadBytes() {
   std::vector<std::uint8_t> Bytes;
-  ReadValuePieces([&](std::span<const std::uint8_t> Piece) {
-    Bytes.insert(Bytes.end(), Piece.begin(), Piece.end());
-  });
-  return Bytes;
+  TLongValueBuilder<std::vector<std::uint8_t>> Long(kRowLongValueWhat);
+  const bool IsLong = ReadValuePieces(
+      [&](std::span<const std::uint8_t> Piece) { Bytes.assign(Piece.begin(), Piece.end()); },
+      [&](std::span<const std::uint8_t> Piece) { Long.Append(Piece.data(), Piece.size()); });
+  if (!IsLong) return Bytes;
+  TClientMemoryHold Hold;
+  return Long.Take(Hold);
 }
 
 std::string TDBXRowBuffer::ReadAnsiString() {
   std::string Text;
-  ReadValuePieces([&](std::span<const std::uint8_t> Piece) {
-    Text.append(reinterpret_cast<const char*>(Piece.data()), Piece.size());
-  });
-  return Text;
+  TLongValueBuilder<std::string> Long(kRowLongValueWhat);
+  const bool IsLong = ReadValuePieces(
+      [&](std::span<const std::uint8_t> Piece) { Text.assign(reinterpret_cast<const char*>(Piece.data()), Piece.size()); },
+      [&](std::span<const std::uint8_t> Piece) {
+        Long.Append(reinterpret_cast<const char*>(Piece.data()), Piece.size());
+      });
+  if (!IsLong) return Text;
+  TClientMemoryHold Hold;
+  return Long.Take(Hold);
 }
 
 std::unique_ptr<TDBXRowBlobStreamReader> TDBXRowBuffer::ReadBlobStreamReader(

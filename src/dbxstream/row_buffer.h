@@ -126,7 +126,9 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   // again at that header, so the value can still be read whole. Raises "Unexpected
   // header" (code 0) when the value is no string or byte form.
   std::int64_t EncodedStringLength();
-  // The whole text, fetching the pieces of a long value from the peer.
+  // The whole text, fetching the pieces of a long value from the peer. A long value is
+  // counted against the connection served while it is read, and grows in pieces that
+  // are joined once (TLongValueBuilder).
   std::u16string ReadString();
   // The whole byte value, or the bytes of an 8-bit string.
   std::vector<std::uint8_t> ReadBytes();
@@ -194,10 +196,11 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   std::int64_t WriteEncoded(std::span<const std::uint8_t> Encoded, bool StringForm);
   TLongValue LongValueAt(std::int32_t Start) const;
   TDBXBlobOrigin MakeOrigin(std::int32_t RowHandle);
-  // Reads the string or byte value at Offset() and hands its bytes to Sink in pieces,
-  // fetching the pieces of a long value from the peer.
-  template <typename TSink>
-  void ReadValuePieces(TSink&& Sink);
+  // Reads the string or byte value at Offset(): a value held whole goes to Whole; the
+  // bytes of a long value go to Piece as they are fetched from the peer. Returns true
+  // for a long value.
+  template <typename TWhole, typename TPiece>
+  bool ReadValuePieces(TWhole&& Whole, TPiece&& Piece);
 
   TDBXJSonStreamReader* FDbxStreamReader = nullptr;
   TDBXJSonStreamWriter* FDbxStreamWriter = nullptr;

@@ -47,6 +47,9 @@ inline constexpr std::int32_t kCharBufferInitialUnits = 128;
 inline constexpr std::int32_t kCharBufferGrowUnits = 128;
 // A string buffer larger than this is given back between requests.
 inline constexpr std::size_t kKeptStringUnits = 64 * 1024;
+// A long value read from a client grows in pieces of this many bytes and is joined once
+// at its end, so it never sits in two growing copies (the old room and the doubled one).
+inline constexpr std::size_t kLongValuePieceBytes = 1024 * 1024;
 inline constexpr std::int32_t kByteBufferInitialBytes = 64;
 inline constexpr std::int32_t kByteBufferGrowBytes = 128;
 inline constexpr std::int32_t kDecimalBufferBytes = 20;

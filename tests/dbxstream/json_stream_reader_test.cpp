@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbxstream/json_stream_writer.h"
@@ -42,12 +43,32 @@ TEST_F(JsonStreamReaderTest, NextReturnsTheKindOfEveryToken) {
   EXPECT_FALSE(Reader.HasMoreBytes());
 }
 
+// A string longer than two of the pieces a long string is read in, with an escape every
+// 1,000 characters, so that plain runs and escapes both meet a piece's end.
+std::pair<std::string, std::u16string> LongStringWithEscapes() {
+  const std::size_t Units = limits::kLongValuePieceBytes + 300'001;
+  std::string Wire = "\"";
+  std::u16string Text;
+  for (std::size_t i = 0; i < Units; ++i) {
+    if (i % 1000 == 999) {
+      Wire += "\\u0100";
+      Text += u'\u0100';
+    } else {
+      Wire += static_cast<char>('a' + i % 26);
+      Text += static_cast<char16_t>(u'a' + i % 26);
+    }
+  }
+  return {Wire + "\"", Text};
+}
+
 TEST_F(JsonStreamReaderTest, ReadsStringsByteForByteAndDecodesEscapes) {
   struct TCase {
     std::string Wire;
     std::u16string Text;
   };
+  const auto [LongWire, LongText] = LongStringWithEscapes();
   const std::vector<TCase> Cases = {
+      {LongWire, LongText},
       {R"("\u00e9\/")", u"\u00e9/"},
       {R"("\u00E9\u0100\uD83D\uDE00")", u"\u00e9\u0100\U0001F600"},
       {R"("\"\\\b\f\n\r\t\x")", u"\"\\\b\f\n\r\tx"},
@@ -60,6 +81,14 @@ TEST_F(JsonStreamReaderTest, ReadsStringsByteForByteAndDecodesEscapes) {
     EXPECT_EQ(Reader.ReadString(), Case.Text);
     EXPECT_EQ(Reader.GetStringValue(), Case.Text);
     EXPECT_EQ(Reader.GetToken(), tk::String);
+  }
+  // Read into a caller's string: a long one changes hands whole, a short one is copied.
+  for (const auto& Case : {Cases[0], Cases[1]}) {
+    std::u16string Into = u"old";
+    TClientMemoryHold Hold;
+    Channel.Feed(Case.Wire);
+    Reader.ReadString(Into, Hold);
+    EXPECT_EQ(Into, Case.Text);
   }
   // After a string-start token the opening quote is already consumed.
   Channel.Feed(R"(["x", "y"])");

@@ -46,6 +46,10 @@ class TChildProcess {
   TChildProcess& operator=(const TChildProcess&) = delete;
 
   bool Started() const;
+#ifndef _WIN32
+  // The process's id, for reading its /proc entries; -1 when it did not start.
+  pid_t Pid() const { return FPid; }
+#endif
 
   // The next line of standard output (or error), without its line break; nothing when
   // the stream ended or no line came within Patience.

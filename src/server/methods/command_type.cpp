@@ -46,7 +46,7 @@ std::u16string Quoted(const std::u16string& Name) {
 
 }  // namespace
 
-std::optional<std::u16string> StripCallKeyword(std::u16string_view Text) {
+std::optional<std::u16string_view> StripCallKeyword(std::u16string_view Text) {
   const std::u16string_view Keyword = TDSCommandTypes::kCallKeyword;
   std::size_t Start = 0;
   while (Start < Text.size() && IsBlank(Text[Start])) ++Start;
@@ -54,7 +54,7 @@ std::optional<std::u16string> StripCallKeyword(std::u16string_view Text) {
   if (Text.size() - Start <= kMinCallTextAfterKeyword) return std::nullopt;
   if (!SameTextIgnoringCase(Text.substr(Start, Keyword.size()), Keyword)) return std::nullopt;
   if (!IsBlank(Text[After])) return std::nullopt;
-  return std::u16string(Text.substr(After + 1));
+  return Text.substr(After + 1);
 }
 
 std::u16string LeadingMethodName(std::u16string_view Text) {
@@ -82,25 +82,25 @@ std::optional<std::u16string> RewriteMetadataCommand(std::u16string_view Text, T
   return std::nullopt;
 }
 
-std::u16string ChooseServerMethodText(std::u16string_view CommandType, std::u16string_view CommandText,
+std::u16string ChooseServerMethodText(std::u16string_view CommandType, std::u16string CommandText,
                                       const IDSServerMethodProvider& Methods, TDBXSqlScanner& Scanner) {
-  std::u16string Text(CommandText);
   bool ServerMethod = IsServerMethodType(CommandType);
   if (const auto AfterCall = StripCallKeyword(CommandText)) {
     if (ServerMethod || Methods.HasMethod(LeadingMethodName(*AfterCall))) {
-      Text = *AfterCall;
+      // The text after the keyword runs; the keyword goes from the text's own room.
+      CommandText.erase(0, CommandText.size() - AfterCall->size());
       ServerMethod = true;
     }
   } else if (SameTextIgnoringCase(CommandType, TDSCommandTypes::kStoredProcedure) &&
              Methods.HasMethod(LeadingMethodName(CommandText))) {
     ServerMethod = true;
   }
-  if (ServerMethod) return Text;
+  if (ServerMethod) return CommandText;
 
   // Metadata requests are matched on the type exactly, as clients send it.
   if (CommandType != TDSCommandTypes::kMetaData) RaiseUnrecognized(CommandType);
   if (SameTextIgnoringCase(CommandText, TDSCommandTypes::kGetDatabase)) {
-    return TDSCommandTypes::kGetDatabaseMethod;
+    return std::u16string(TDSCommandTypes::kGetDatabaseMethod);
   }
   if (auto Rewritten = RewriteMetadataCommand(CommandText, Scanner)) return *Rewritten;
   RaiseUnrecognized(CommandType);

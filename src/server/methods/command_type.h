@@ -22,8 +22,9 @@ inline constexpr char kUnrecognized[] = "%s is an unrecognized command type";
 
 // The text after a leading "call" keyword (in any letter case, after any blanks, tabs,
 // carriage returns and line feeds, followed by one of those, with more than five
-// characters from its "c" on) and the one blank after it; nullopt without the keyword.
-std::optional<std::u16string> StripCallKeyword(std::u16string_view Text);
+// characters from its "c" on) and the one blank after it, as a part of Text; nullopt
+// without the keyword.
+std::optional<std::u16string_view> StripCallKeyword(std::u16string_view Text);
 
 // The method name a text starts with: the first run of characters after leading blanks,
 // tabs, carriage returns, line feeds and double quotes, up to the next such character
@@ -38,8 +39,9 @@ std::optional<std::u16string> RewriteMetadataCommand(std::u16string_view Text, T
 
 // The text to run as a server method for a new command of CommandType with
 // CommandText. Raises TDBXError code 30 "<CommandType> is an unrecognized command type"
-// when the command is none.
-std::u16string ChooseServerMethodText(std::u16string_view CommandType, std::u16string_view CommandText,
+// when the command is none. CommandText is taken over, so that a long text is never
+// copied: the result is made in its room where it is that text or a part of it.
+std::u16string ChooseServerMethodText(std::u16string_view CommandType, std::u16string CommandText,
                                       const IDSServerMethodProvider& Methods, TDBXSqlScanner& Scanner);
 
 }  // namespace tavrin

@@ -133,7 +133,8 @@ TDSServerMethodCommandHandler& TDSServerConnectionHandler::NewCommand(TDBXComman
     throw TDBXError(TDBXErrorCodes::LimitExceeded,
                     WithCount(TDSConnectionErrors::kTooManyCommands, limits::kMaxOpenCommands));
   }
-  Message.FCommand = ChooseServerMethodText(Message.FCommandType, Message.FCommand, FMethods, GetSQLScanner());
+  Message.FCommand =
+      ChooseServerMethodText(Message.FCommandType, std::move(Message.FCommand), FMethods, GetSQLScanner());
   Message.FCommandType = TDSCommandTypes::kServerMethod;
   auto Command = std::make_unique<TDSServerMethodCommandHandler>(
       DbxContext(), *this, *NextConnectionHandler()->AcquireCommandHandler(Message));

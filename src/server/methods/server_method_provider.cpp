@@ -1,10 +1,12 @@
 #include "server/methods/server_method_provider.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
 #include "vocabulary/client_text.h"
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/dbx_limits.h"
 #include "vocabulary/declared_type.h"
 #include "server/methods/custom_admin.h"
 #include "server/methods/provider_data_module.h"
@@ -171,6 +173,7 @@ void TDSServerMethodProvider::RegisterMethod(const TDSClassInfo& Class, const TD
     throw TDBXError(TDBXErrorCodes::DuplicateMethod,
                     Formatted(TDSRegistryErrors::kDuplicateMethod, Info->MethodAlias));
   }
+  FLongestSearchName = std::max(FLongestSearchName, Info->SearchName.size());
   FMethodTable.emplace(Info->SearchName, Info.get());
   FMethodList.push_back(Info.get());
   FMethods.push_back(std::move(Info));
@@ -201,11 +204,15 @@ void TDSServerMethodProvider::DestroyServerInstance(const TDSClassInfo& Class,
 // --- Looking up -------------------------------------------------------------------------------
 
 const TDSMethodInfo* TDSServerMethodProvider::Lookup(std::string_view Name) const {
+  if (Name.size() > FLongestSearchName) return nullptr;
   const auto Found = FMethodTable.find(UpperAscii(Name));
   return Found == FMethodTable.end() ? nullptr : Found->second;
 }
 
 bool TDSServerMethodProvider::HasMethod(std::u16string_view MethodAlias) const {
+  // Never shorter in UTF-8 than in code units: a longer text is no alias, and a long
+  // one is not copied to learn it.
+  if (MethodAlias.size() > FLongestSearchName) return false;
   return Lookup(ToUtf8(MethodAlias)) != nullptr;
 }
 
@@ -220,15 +227,23 @@ const TDSMethodInfo* TDSServerMethodProvider::FindMethod(std::string_view Method
 
 TDSServerMethodProvider::TFound TDSServerMethodProvider::FindForCommand(std::u16string_view CommandText,
                                                                         TDBXSqlScanner& Scanner) const {
-  if (const TDSMethodInfo* Method = Lookup(ToUtf8(CommandText))) return {Method, false};
+  if (CommandText.size() <= FLongestSearchName) {
+    if (const TDSMethodInfo* Method = Lookup(ToUtf8(CommandText))) return {Method, false};
+  }
   // Not a bare alias: read the name with the tokenizer, up to the first token that is
-  // neither a name nor a ".", which may open a list of literal parameters.
+  // neither a name nor a ".", which may open a list of literal parameters. What is kept
+  // of a name is bounded: past the longest alias it is found nowhere, and an error
+  // reply quotes less of it still.
+  const std::size_t KeptUnits =
+      std::max(FLongestSearchName, static_cast<std::size_t>(2 * limits::kMaxQuotedClientChars)) + 1;
   Scanner.Init(CommandText);
+  Scanner.LimitSymbols(KeptUnits);
   std::u16string Name;
   TDBXSqlToken Token = Scanner.NextToken();
   for (; Token == TDBXSqlToken::Identifier || Token == TDBXSqlToken::Period; Token = Scanner.NextToken()) {
-    Name += Token == TDBXSqlToken::Period ? std::u16string(u".") : Scanner.Symbol();
+    if (Name.size() < KeptUnits) Name += Token == TDBXSqlToken::Period ? std::u16string(u".") : Scanner.Symbol();
   }
+  Scanner.LimitSymbols(0);
   const std::string NameText = ToUtf8(Name);
   const TDSMethodInfo* Method = Lookup(NameText);
   if (Method == nullptr) {

@@ -115,6 +115,7 @@ class TDSServerMethodProvider : public IDSServerMethodProvider {
   std::vector<std::unique_ptr<TDSMethodInfo>> FMethods;   // owned, registration order
   std::map<std::string, const TDSClassInfo*, std::less<>> FClassTable;   // by upper-case name
   std::map<std::string, const TDSMethodInfo*, std::less<>> FMethodTable; // by search name
+  std::size_t FLongestSearchName = 0;  // bytes
   std::vector<const TDSClassInfo*> FClassList;
   std::vector<const TDSMethodInfo*> FMethodList;
   // The destroy event argument of the "Server" instances, used while the table clears.

@@ -15,7 +15,7 @@ bool IsLetter(char16_t C) {
 }  // namespace
 
 void TDBXSqlScanner::Init(std::u16string_view Text) {
-  FText.assign(Text);
+  FText = Text;
   FPos = 0;
   FSymbol.clear();
   FQuoted = false;
@@ -39,9 +39,9 @@ TDBXSqlToken TDBXSqlScanner::ScanQuoted() {
   while (FPos < FText.size()) {
     const char16_t C = FText[FPos++];
     if (C != FQuoteSuffix) {
-      FSymbol.push_back(C);
+      Keep(C);
     } else if (FPos < FText.size() && FText[FPos] == FQuoteSuffix) {
-      FSymbol.push_back(C);
+      Keep(C);
       ++FPos;
     } else {
       return TDBXSqlToken::Identifier;
@@ -60,13 +60,13 @@ TDBXSqlToken TDBXSqlScanner::NextToken() {
   if (C == FQuotePrefix) return ScanQuoted();
   if (IsLetter(C)) {
     while (FPos < FText.size() && (IsLetter(FText[FPos]) || IsDigit(FText[FPos]))) {
-      FSymbol.push_back(FText[FPos++]);
+      Keep(FText[FPos++]);
     }
     return TDBXSqlToken::Identifier;
   }
   if (IsDigit(C)) {
     while (FPos < FText.size() && (IsDigit(FText[FPos]) || FText[FPos] == u'.')) {
-      FSymbol.push_back(FText[FPos++]);
+      Keep(FText[FPos++]);
     }
     return TDBXSqlToken::Number;
   }

@@ -36,8 +36,12 @@ class TDBXSqlScanner {
   explicit TDBXSqlScanner(char16_t QuotePrefix = kDoubleQuote, char16_t QuoteSuffix = kDoubleQuote)
       : FQuotePrefix(QuotePrefix), FQuoteSuffix(QuoteSuffix) {}
 
-  // Starts over on Text, which is copied.
+  // Starts over on Text, which must outlive the tokens read from it (it is not copied:
+  // a command text may be long).
   void Init(std::u16string_view Text);
+  // Symbols read from now on keep at most Units code units (0: no bound); their tokens
+  // are consumed whole all the same. For a name that is only looked up and quoted.
+  void LimitSymbols(std::size_t Units) { FSymbolLimit = Units; }
 
   // The next token. Blanks, tabs, carriage returns and line feeds separate tokens;
   // "--" starts a comment that runs to the end of the line. Never raises.
@@ -52,10 +56,14 @@ class TDBXSqlScanner {
  private:
   void SkipBlanksAndComments();
   TDBXSqlToken ScanQuoted();
+  void Keep(char16_t C) {
+    if (FSymbolLimit == 0 || FSymbol.size() < FSymbolLimit) FSymbol.push_back(C);
+  }
 
   char16_t FQuotePrefix;
   char16_t FQuoteSuffix;
-  std::u16string FText;
+  std::u16string_view FText;
+  std::size_t FSymbolLimit = 0;
   std::size_t FPos = 0;
   std::u16string FSymbol;
   bool FQuoted = false;

@@ -63,12 +63,18 @@ void TDBXJSonServerInputConnectionHandler::ReadMethodOrFail() {
   }
 }
 
+void TDBXJSonServerInputConnectionHandler::ReleaseLargeTexts() {
+  StreamReader().ReleaseLargeStrings();
+  FPrepareMessage.ReleaseLargeTexts();
+  FExecuteMessage.ReleaseLargeTexts();
+}
+
 bool TDBXJSonServerInputConnectionHandler::HandleNonBlockingProtocol() {
   if (!FHandleRequests) return false;
   do {
     ReadMethodOrFail();
     if (!HandleDbxRequest()) FHandleRequests = false;
-    StreamReader().ReleaseLargeStrings();
+    ReleaseLargeTexts();
   } while (FHandleRequests && StreamReader().HasMoreBytes());
   if (!FHandleRequests) Close();
   return FHandleRequests;
@@ -79,7 +85,7 @@ bool TDBXJSonServerInputConnectionHandler::HandleProtocol() {
     while (FHandleRequests) {
       ReadMethodOrFail();
       if (!HandleDbxRequest()) FHandleRequests = false;
-      StreamReader().ReleaseLargeStrings();
+      ReleaseLargeTexts();
     }
   } catch (...) {
     Close();
@@ -258,7 +264,7 @@ void TDBXJSonServerInputConnectionHandler::ReadPrepare() {
   R.NextValueSeparator();
   M.FCommandType = R.ReadString();
   R.NextValueSeparator();
-  M.FCommand = R.ReadString();
+  R.ReadString(M.FCommand, M.FCommandHold);
   while (R.Next() == Token::ValueSeparator) {
     R.Next(Token::ObjectStart);
     if (R.ReadStringCode() == Code::Parameters) {
@@ -301,7 +307,7 @@ void TDBXJSonServerInputConnectionHandler::ReadExecuteMember() {
       R.NextValueSeparator();
       M.FCommandType = R.ReadString();
       R.NextValueSeparator();
-      M.FCommand = R.ReadString();
+      R.ReadString(M.FCommand, M.FCommandHold);
       break;
     case Code::Data:
       RowBuffer().ReadDataBytes();

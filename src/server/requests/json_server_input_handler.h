@@ -45,6 +45,8 @@ class TDBXJSonServerInputConnectionHandler : public TDBXJSonConnectionHandler {
 
  private:
   void ReadMethodOrFail();
+  // Gives back the room long strings and command texts took. Called between requests.
+  void ReleaseLargeTexts();
   void ServeRequest(std::int32_t Method);
   bool ReportError(std::exception_ptr Error);
   // Runs a request's reading step; on failure drops the rest of the buffered input,

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +99,39 @@ TEST_F(ServerProgramTest, TermWhileAClientIsMidSessionClosesItsConnectionAndEnds
   EXPECT_EQ(FServer->Wait(), 0);
   EXPECT_TRUE(Client.ClosedByServer());
 }
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// The process's peak resident size in bytes; -1 when it cannot be read.
+double PeakResidentBytes(pid_t Process) {
+  std::ifstream Status("/proc/" + std::to_string(Process) + "/status");
+  for (std::string Line; std::getline(Status, Line);) {
+    if (Line.starts_with("VmHWM:")) return std::stod(Line.substr(6)) * 1024;
+  }
+  return -1;
+}
+
+// A long command text is read into its place once: no doubled room, no copy into the
+// message, none for the name looked up. It then costs about its own size in UTF-16
+// (twice its bytes) and little more. The sanitizers' allocators measure otherwise.
+TEST_F(ServerProgramTest, ACommandTextOf30MiBCostsAboutTwiceItsSizeAtPeakAndIsAnsweredShortly) {
+  ASSERT_NO_FATAL_FAILURE(StartServer());
+  const double Idle = PeakResidentBytes(FServer->Pid());
+  ASSERT_GT(Idle, 0);
+  constexpr std::size_t kTextBytes = 30 * 1024 * 1024;
+  const std::string Name = "DSAdmin." + std::string(kTextBytes - 8, 'n');
+  TTestClient Client;
+  ASSERT_TRUE(Client.Connect(static_cast<std::uint16_t>(std::stoi(FPort))));
+  Client.Send(std::string(kLoginConnect) + R"({"method":"prepare","params":[-1,false,"Corvane.ServerMethod",")" +
+              Name + R"("]})");
+  // The error reply leaves its outer object open: it ends with the message's quote.
+  const std::string Replies = Client.ReadUntil("\"}", std::chrono::seconds(30));
+  EXPECT_NE(Replies.find(Name.substr(0, 256) + "... method not found"), std::string::npos) << Replies.substr(0, 600);
+  EXPECT_LT(Replies.size(), 1024u);
+  const double Peak = PeakResidentBytes(FServer->Pid());
+  EXPECT_LT(Peak - Idle, 2.2 * kTextBytes) << "idle " << Idle / (1 << 20) << " MiB, peak " << Peak / (1 << 20)
+                                           << " MiB";
+}
+#endif
 
 TEST_F(ServerProgramTest, ASecondServerOnTheSamePortEndsWithCodeOneAndTheFirstKeepsServing) {
   ASSERT_NO_FATAL_FAILURE(StartServer());

@@ -17,7 +17,7 @@ using testing::TTestMethods;
 TEST(CommandType, TheCallKeywordIsStrippedOnlyWhereItOpensTheText) {
   struct TCase {
     std::u16string Text;
-    std::optional<std::u16string> Rest;
+    std::optional<std::u16string_view> Rest;
   };
   const TCase Cases[] = {
       {u"call X.Y", u"X.Y"},
