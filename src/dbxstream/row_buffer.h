@@ -60,6 +60,7 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   std::int32_t BcdFormat() const { return FBcdFormat; }
   // Row handle sent in the more-blob requests of ReadString and ReadBytes.
   void SetRowHandle(std::int32_t Handle) { FRowHandle = Handle; }
+  std::int32_t RowHandle() const { return FRowHandle; }
 
   // The owning command's handle. Setting a new one marks the previous handle closed
   // for the blob readers made before (they then fail on a client with "Command closed
