@@ -297,6 +297,8 @@ class TPacketStream : public TStream {
   }
   std::int64_t Size() const override { return static_cast<std::int64_t>(Total()); }
   bool AtEnd() const override { return FPosition == Total(); }
+  // The packet is its own and never changes.
+  bool KeepsItsRest() const override { return true; }
 
  private:
   std::size_t Total() const { return FHeader.size() + FPacket.size(); }
