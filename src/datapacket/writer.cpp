@@ -1,6 +1,7 @@
 #include "datapacket/writer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "datapacket/base.h"
@@ -22,6 +23,9 @@ constexpr std::size_t kNestedCountBytes = 4 + 4;        // a nested table value'
 constexpr std::size_t kMaxVarLengthBytes = 5;
 // The least the rows grow by when they need room.
 constexpr std::size_t kMinRowsGrowth = 64 * 1024;
+// Shapes of a top-level value slot (FTopSlotShapes) other than a fixed size.
+constexpr std::uint32_t kVaryingSlot = 0xFFFFFFFF;
+constexpr std::uint32_t kOtherSlot = 0xFFFFFFFE;
 
 // Descriptors a column's type word says follow beneath it.
 std::uint32_t Beneath(std::uint32_t TypeWord) {
@@ -149,6 +153,11 @@ std::uint16_t TDSWriter::StartRows() {
   if (const auto Status = LayOutRows(FTop); Status != S::Ok) return Status;
   FLaidOut = true;
   FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  FTopSlotShapes.clear();
+  for (const TPacketColumn* Column : FTop.Slots) {
+    const bool Plain = !Column->IsComposite() && !Column->IsBlob();
+    FTopSlotShapes.push_back(!Plain ? kOtherSlot : Column->IsVarying() ? kVaryingSlot : Column->Size());
+  }
   return S::Ok;
 }
 
@@ -219,6 +228,36 @@ std::uint16_t TDSWriter::PutColumnValue(const TRowFrame& Frame, const TPacketCol
 }
 
 std::uint16_t TDSWriter::PutValue(std::uint16_t Status, std::uint32_t Length, const void* Data) {
+  // A plain value of a top-level row, most of what a large packet is made of: checked
+  // as PutColumnValue checks it, written in one step.
+  if (FLaidOut && FRowFrames.size() == 1 && Status == TPutValue::Value && (Data != nullptr || Length == 0)) {
+    TRowFrame& Frame = FRowFrames.front();
+    const std::uint32_t Shape = Frame.Slot == kAwaitingStatus ? kOtherSlot : FTopSlotShapes[Frame.Slot];
+    const bool Varying = Shape == kVaryingSlot;
+    const bool Fits = Varying ? Length <= TPacketLimits::kMaxValueBytes : Shape != kOtherSlot && Shape == Length;
+    if (Fits) {
+      if (Grow(1 + (Varying ? kMaxVarLengthBytes : 0) + std::size_t{Length}) != S::Ok) return S::PacketTooLarge;
+      std::uint8_t Head[1 + kMaxVarLengthBytes];
+      std::size_t HeadBytes = 1;
+      Head[0] = TValueMarker::Value;
+      if (Varying) {
+        std::uint32_t Rest = Length;
+        for (; Rest >= 0x80; Rest >>= 7) Head[HeadBytes++] = static_cast<std::uint8_t>(Rest | 0x80);
+        Head[HeadBytes++] = static_cast<std::uint8_t>(Rest);
+      }
+      const std::size_t At = FRows.size();
+      // Within the capacity Grow made: no reallocation, only the new bytes are set.
+      FRows.resize(At + HeadBytes + Length);
+      std::memcpy(FRows.data() + At, Head, HeadBytes);
+      if (Length > 0) std::memcpy(FRows.data() + At + HeadBytes, Data, Length);
+      if (++Frame.Slot == FTopSlotShapes.size()) {
+        Frame.Slot = kAwaitingStatus;
+        ++Frame.Rows;
+        Frame.AfterOriginal = Frame.Status == TRowStatus::Unmodified;
+      }
+      return S::Ok;
+    }
+  }
   if (!FBegun) return S::NoPacket;
   if (const auto Started = StartRows(); Started != S::Ok) return Started;
   const auto* Bytes = static_cast<const std::uint8_t*>(Data);

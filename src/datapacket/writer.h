@@ -152,6 +152,10 @@ class TDSWriter {
   std::vector<TMetaFrame> FMeta;
   TPacketColumn* FLastColumn = nullptr;
   bool FLaidOut = false;
+  // Per value slot of the top level: the size of a plain fixed-size column's value,
+  // kVaryingSlot for a plain varying one (not a blob), kOtherSlot for the rest. A row of
+  // plain values is written without the general checks of PutColumnValue.
+  std::vector<std::uint32_t> FTopSlotShapes;
   std::vector<std::uint8_t> FRows;
   std::vector<TRowFrame> FRowFrames;
 };
