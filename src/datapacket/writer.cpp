@@ -52,6 +52,7 @@ std::uint16_t TDSWriter::BeginPacket(std::int32_t Version, std::int32_t Descript
   FLastColumn = nullptr;
   FLaidOut = false;
   FRows.clear();
+  FHeadRoom = 0;
   FRowFrames.clear();
   return S::Ok;
 }
@@ -153,6 +154,8 @@ std::uint16_t TDSWriter::StartRows() {
   if (const auto Status = LayOutRows(FTop); Status != S::Ok) return Status;
   FLaidOut = true;
   FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  FHeadRoom = PacketHead(0).size();
+  FRows.assign(FHeadRoom, 0);
   FTopSlotShapes.clear();
   for (const TPacketColumn* Column : FTop.Slots) {
     const bool Plain = !Column->IsComposite() && !Column->IsBlob();
@@ -162,7 +165,7 @@ std::uint16_t TDSWriter::StartRows() {
 }
 
 std::uint16_t TDSWriter::Grow(std::size_t Bytes) {
-  const std::size_t Used = TPacketHeader::Size + FMetadataBytes + FRows.size();
+  const std::size_t Used = TPacketHeader::Size + FMetadataBytes + (FRows.size() - FHeadRoom);
   if (Bytes > TPacketLimits::kMaxPacketBytes - Used) return S::PacketTooLarge;
   // The rows double: each growth copies what is there, and growing by less copied a
   // large packet several times over. Room reserved and not yet written is not resident.
@@ -308,7 +311,11 @@ std::uint16_t TDSWriter::ResetRows() {
   if (!FBegun) return S::NoPacket;
   // Their memory goes too: a large packet's rows are not kept after it was taken.
   std::vector<std::uint8_t>().swap(FRows);
-  if (FLaidOut) FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  if (FLaidOut) {
+    FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+    FHeadRoom = PacketHead(0).size();
+    FRows.assign(FHeadRoom, 0);
+  }
   return S::Ok;
 }
 
@@ -336,8 +343,9 @@ std::uint16_t TDSWriter::CheckTakeable() {
 
 std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
   if (const auto Status = CheckTakeable(); Status != S::Ok) return Status;
-  std::vector<std::uint8_t> Out = PacketHead(FRows.size());
-  Out.insert(Out.end(), FRows.begin(), FRows.end());
+  const auto Rows = FRows.begin() + static_cast<std::ptrdiff_t>(FHeadRoom);
+  std::vector<std::uint8_t> Out = PacketHead(FRows.size() - FHeadRoom);
+  Out.insert(Out.end(), Rows, FRows.end());
   if (FOutputMode == TOutputMode::Binary) {
     Packet = std::move(Out);
     return S::Ok;
@@ -356,15 +364,17 @@ std::uint16_t TDSWriter::TakePacketAndResetRows(std::vector<std::uint8_t>& Packe
     return Status != S::Ok ? Status : ResetRows();
   }
   const std::vector<std::uint8_t> Head = PacketHead(0);
-  // The rows become the packet: the head goes in front of them where their room allows,
-  // so a large packet is neither copied nor held twice.
-  if (FRows.capacity() - FRows.size() >= Head.size()) {
-    FRows.insert(FRows.begin(), Head.begin(), Head.end());
+  // The rows become the packet: the head goes into the room kept in front of them, so a
+  // large packet is neither copied, moved nor held twice. (A dataset attribute put after
+  // the rows began makes the head longer than that room: then it is copied.)
+  if (Head.size() == FHeadRoom) {
+    std::copy(Head.begin(), Head.end(), FRows.begin());
     Packet = std::move(FRows);
   } else {
-    Packet.reserve(Head.size() + FRows.size());
+    const auto Rows = FRows.begin() + static_cast<std::ptrdiff_t>(FHeadRoom);
+    Packet.reserve(Head.size() + FRows.size() - FHeadRoom);
     Packet.assign(Head.begin(), Head.end());
-    Packet.insert(Packet.end(), FRows.begin(), FRows.end());
+    Packet.insert(Packet.end(), Rows, FRows.end());
   }
   return ResetRows();
 }
