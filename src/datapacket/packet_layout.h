@@ -86,6 +86,26 @@ inline void AppendLE(std::vector<std::uint8_t>& Out, std::uint64_t Value, std::s
 }
 
 inline void StoreLE(std::uint8_t* Out, std::uint64_t Value, std::size_t Bytes) {
+  // As LoadLE: the usual widths as one store on a little-endian host.
+  if constexpr (std::endian::native == std::endian::little) {
+    switch (Bytes) {
+      case 2: {
+        const auto Narrow = static_cast<std::uint16_t>(Value);
+        std::memcpy(Out, &Narrow, 2);
+        return;
+      }
+      case 4: {
+        const auto Narrow = static_cast<std::uint32_t>(Value);
+        std::memcpy(Out, &Narrow, 4);
+        return;
+      }
+      case 8:
+        std::memcpy(Out, &Value, 8);
+        return;
+      default:
+        break;
+    }
+  }
   for (std::size_t i = 0; i < Bytes; ++i) Out[i] = static_cast<std::uint8_t>(Value >> (8 * i));
 }
 

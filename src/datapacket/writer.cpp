@@ -240,19 +240,25 @@ std::uint16_t TDSWriter::PutValue(std::uint16_t Status, std::uint32_t Length, co
     const bool Fits = Varying ? Length <= TPacketLimits::kMaxValueBytes : Shape != kOtherSlot && Shape == Length;
     if (Fits) {
       if (Grow(1 + (Varying ? kMaxVarLengthBytes : 0) + std::size_t{Length}) != S::Ok) return S::PacketTooLarge;
-      std::uint8_t Head[1 + kMaxVarLengthBytes];
+      // A short value is put together here and appended in one step (within the capacity
+      // Grow made: no reallocation).
+      constexpr std::uint32_t kShort = 250;
+      std::uint8_t Value[1 + kMaxVarLengthBytes + kShort];
       std::size_t HeadBytes = 1;
-      Head[0] = TValueMarker::Value;
+      Value[0] = TValueMarker::Value;
       if (Varying) {
         std::uint32_t Rest = Length;
-        for (; Rest >= 0x80; Rest >>= 7) Head[HeadBytes++] = static_cast<std::uint8_t>(Rest | 0x80);
-        Head[HeadBytes++] = static_cast<std::uint8_t>(Rest);
+        for (; Rest >= 0x80; Rest >>= 7) Value[HeadBytes++] = static_cast<std::uint8_t>(Rest | 0x80);
+        Value[HeadBytes++] = static_cast<std::uint8_t>(Rest);
       }
-      const std::size_t At = FRows.size();
-      // Within the capacity Grow made: no reallocation, only the new bytes are set.
-      FRows.resize(At + HeadBytes + Length);
-      std::memcpy(FRows.data() + At, Head, HeadBytes);
-      if (Length > 0) std::memcpy(FRows.data() + At + HeadBytes, Data, Length);
+      const auto* Bytes = static_cast<const std::uint8_t*>(Data);
+      if (Length <= kShort) {
+        if (Length > 0) std::memcpy(Value + HeadBytes, Bytes, Length);
+        FRows.insert(FRows.end(), Value, Value + HeadBytes + Length);
+      } else {
+        FRows.insert(FRows.end(), Value, Value + HeadBytes);
+        FRows.insert(FRows.end(), Bytes, Bytes + Length);
+      }
       if (++Frame.Slot == FTopSlotShapes.size()) {
         Frame.Slot = kAwaitingStatus;
         ++Frame.Rows;
