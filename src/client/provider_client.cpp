@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "dbxstream/command_types.h"
+#include "dbxstream/row_blob_stream_reader.h"
 #include "vocabulary/variant_stream.h"
 
 namespace tavrin {
@@ -78,9 +79,10 @@ TDBXRecordsReply TDBXProviderClient::GetRecords(std::u16string_view ProviderName
     Reply.Data = TDSVariant::Null();
     return Reply;
   }
-  std::vector<std::uint8_t> Bytes = Row.ReadBytes();
-  FLastResultBytes = Bytes.size();
-  Reply.Data = DecodeVariantBytes(std::move(Bytes));
+  // The packet is read from the value's stream into a buffer of its own size: gathering
+  // the stream's bytes first copied a large list twice more.
+  const std::unique_ptr<TDBXRowBlobStreamReader> Stream = Row.ReadBlobStreamReader(Row.RowHandle());
+  Reply.Data = DecodeVariantStream(*Stream, FLastResultBytes);
   return Reply;
 }
 

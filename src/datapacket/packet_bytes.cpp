@@ -12,14 +12,7 @@ void RefusePacket(std::size_t Offset, std::string_view Reason) {
                   TPacketFault::kPrefix + std::to_string(Offset) + ": " + std::string(Reason));
 }
 
-void TPacketBytes::Need(std::size_t Count) const {
-  if (Count > Remaining()) RefusePacket(FOffset, TPacketFault::kTruncated);
-}
-
-std::uint8_t TPacketBytes::U8() {
-  Need(1);
-  return FPacket[FOffset++];
-}
+void TPacketBytes::RefuseTruncated() const { RefusePacket(FOffset, TPacketFault::kTruncated); }
 
 std::uint16_t TPacketBytes::U16() {
   Need(2);
@@ -33,13 +26,6 @@ std::uint32_t TPacketBytes::U32() {
   const auto Value = static_cast<std::uint32_t>(LoadLE(FPacket.data() + FOffset, 4));
   FOffset += 4;
   return Value;
-}
-
-std::span<const std::uint8_t> TPacketBytes::Take(std::size_t Count) {
-  Need(Count);
-  const auto Part = FPacket.subspan(FOffset, Count);
-  FOffset += Count;
-  return Part;
 }
 
 std::uint32_t TPacketBytes::VarLength(std::uint32_t Max) {

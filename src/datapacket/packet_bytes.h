@@ -48,16 +48,28 @@ class TPacketBytes {
   std::size_t Remaining() const { return FEnd - FOffset; }
   bool AtEnd() const { return FOffset == FEnd; }
 
-  std::uint8_t U8();
+  // The small reads are here to be inlined: a row of a large packet makes several each.
+  std::uint8_t U8() {
+    Need(1);
+    return FPacket[FOffset++];
+  }
   std::uint16_t U16();
   std::uint32_t U32();
   // The next Count bytes, which stay in the packet.
-  std::span<const std::uint8_t> Take(std::size_t Count);
+  std::span<const std::uint8_t> Take(std::size_t Count) {
+    Need(Count);
+    const auto Part = FPacket.subspan(FOffset, Count);
+    FOffset += Count;
+    return Part;
+  }
   // A length written by AppendVarLength: at most 5 bytes and no more than Max.
   std::uint32_t VarLength(std::uint32_t Max);
 
  private:
-  void Need(std::size_t Count) const;
+  void Need(std::size_t Count) const {
+    if (Count > Remaining()) RefuseTruncated();
+  }
+  [[noreturn]] void RefuseTruncated() const;
 
   std::span<const std::uint8_t> FPacket;
   std::size_t FOffset;

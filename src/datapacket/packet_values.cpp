@@ -297,6 +297,18 @@ std::optional<std::string> ReadText(std::uint32_t TypeWord, std::span<const std:
   std::size_t At = 0;
   const auto Put = [&Text, &At](char32_t Byte) { Text[At++] = static_cast<char>(Byte); };
   for (std::size_t i = 0; i < Units; ++i) {
+    // Four code units below 0x80 at a time: most of a product's text is plain ASCII.
+    while (i + 4 <= Units) {
+      const std::uint64_t Four = LoadLE(Data.data() + 2 * i, 8);
+      if ((Four & 0xFF80FF80FF80FF80) != 0) break;
+      Text[At] = static_cast<char>(Four);
+      Text[At + 1] = static_cast<char>(Four >> 16);
+      Text[At + 2] = static_cast<char>(Four >> 32);
+      Text[At + 3] = static_cast<char>(Four >> 48);
+      At += 4;
+      i += 4;
+    }
+    if (i == Units) break;
     char32_t c = static_cast<char32_t>(LoadLE(Data.data() + 2 * i, 2));
     if (c >= 0xD800 && c <= 0xDFFF) {
       const char32_t Low = i + 1 < Units ? static_cast<char32_t>(LoadLE(Data.data() + 2 * i + 2, 2)) : 0;

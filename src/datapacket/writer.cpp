@@ -1,6 +1,7 @@
 #include "datapacket/writer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "datapacket/base.h"
@@ -22,6 +23,9 @@ constexpr std::size_t kNestedCountBytes = 4 + 4;        // a nested table value'
 constexpr std::size_t kMaxVarLengthBytes = 5;
 // The least the rows grow by when they need room.
 constexpr std::size_t kMinRowsGrowth = 64 * 1024;
+// Shapes of a top-level value slot (FTopSlotShapes) other than a fixed size.
+constexpr std::uint32_t kVaryingSlot = 0xFFFFFFFF;
+constexpr std::uint32_t kOtherSlot = 0xFFFFFFFE;
 
 // Descriptors a column's type word says follow beneath it.
 std::uint32_t Beneath(std::uint32_t TypeWord) {
@@ -48,6 +52,7 @@ std::uint16_t TDSWriter::BeginPacket(std::int32_t Version, std::int32_t Descript
   FLastColumn = nullptr;
   FLaidOut = false;
   FRows.clear();
+  FHeadRoom = 0;
   FRowFrames.clear();
   return S::Ok;
 }
@@ -149,11 +154,18 @@ std::uint16_t TDSWriter::StartRows() {
   if (const auto Status = LayOutRows(FTop); Status != S::Ok) return Status;
   FLaidOut = true;
   FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  FHeadRoom = PacketHead(0).size();
+  FRows.assign(FHeadRoom, 0);
+  FTopSlotShapes.clear();
+  for (const TPacketColumn* Column : FTop.Slots) {
+    const bool Plain = !Column->IsComposite() && !Column->IsBlob();
+    FTopSlotShapes.push_back(!Plain ? kOtherSlot : Column->IsVarying() ? kVaryingSlot : Column->Size());
+  }
   return S::Ok;
 }
 
 std::uint16_t TDSWriter::Grow(std::size_t Bytes) {
-  const std::size_t Used = TPacketHeader::Size + FMetadataBytes + FRows.size();
+  const std::size_t Used = TPacketHeader::Size + FMetadataBytes + (FRows.size() - FHeadRoom);
   if (Bytes > TPacketLimits::kMaxPacketBytes - Used) return S::PacketTooLarge;
   // The rows double: each growth copies what is there, and growing by less copied a
   // large packet several times over. Room reserved and not yet written is not resident.
@@ -219,6 +231,42 @@ std::uint16_t TDSWriter::PutColumnValue(const TRowFrame& Frame, const TPacketCol
 }
 
 std::uint16_t TDSWriter::PutValue(std::uint16_t Status, std::uint32_t Length, const void* Data) {
+  // A plain value of a top-level row, most of what a large packet is made of: checked
+  // as PutColumnValue checks it, written in one step.
+  if (FLaidOut && FRowFrames.size() == 1 && Status == TPutValue::Value && (Data != nullptr || Length == 0)) {
+    TRowFrame& Frame = FRowFrames.front();
+    const std::uint32_t Shape = Frame.Slot == kAwaitingStatus ? kOtherSlot : FTopSlotShapes[Frame.Slot];
+    const bool Varying = Shape == kVaryingSlot;
+    const bool Fits = Varying ? Length <= TPacketLimits::kMaxValueBytes : Shape != kOtherSlot && Shape == Length;
+    if (Fits) {
+      if (Grow(1 + (Varying ? kMaxVarLengthBytes : 0) + std::size_t{Length}) != S::Ok) return S::PacketTooLarge;
+      // A short value is put together here and appended in one step (within the capacity
+      // Grow made: no reallocation).
+      constexpr std::uint32_t kShort = 250;
+      std::uint8_t Value[1 + kMaxVarLengthBytes + kShort];
+      std::size_t HeadBytes = 1;
+      Value[0] = TValueMarker::Value;
+      if (Varying) {
+        std::uint32_t Rest = Length;
+        for (; Rest >= 0x80; Rest >>= 7) Value[HeadBytes++] = static_cast<std::uint8_t>(Rest | 0x80);
+        Value[HeadBytes++] = static_cast<std::uint8_t>(Rest);
+      }
+      const auto* Bytes = static_cast<const std::uint8_t*>(Data);
+      if (Length <= kShort) {
+        if (Length > 0) std::memcpy(Value + HeadBytes, Bytes, Length);
+        FRows.insert(FRows.end(), Value, Value + HeadBytes + Length);
+      } else {
+        FRows.insert(FRows.end(), Value, Value + HeadBytes);
+        FRows.insert(FRows.end(), Bytes, Bytes + Length);
+      }
+      if (++Frame.Slot == FTopSlotShapes.size()) {
+        Frame.Slot = kAwaitingStatus;
+        ++Frame.Rows;
+        Frame.AfterOriginal = Frame.Status == TRowStatus::Unmodified;
+      }
+      return S::Ok;
+    }
+  }
   if (!FBegun) return S::NoPacket;
   if (const auto Started = StartRows(); Started != S::Ok) return Started;
   const auto* Bytes = static_cast<const std::uint8_t*>(Data);
@@ -269,7 +317,11 @@ std::uint16_t TDSWriter::ResetRows() {
   if (!FBegun) return S::NoPacket;
   // Their memory goes too: a large packet's rows are not kept after it was taken.
   std::vector<std::uint8_t>().swap(FRows);
-  if (FLaidOut) FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+  if (FLaidOut) {
+    FRowFrames.assign(1, TRowFrame{&FTop, kAwaitingStatus});
+    FHeadRoom = PacketHead(0).size();
+    FRows.assign(FHeadRoom, 0);
+  }
   return S::Ok;
 }
 
@@ -297,8 +349,9 @@ std::uint16_t TDSWriter::CheckTakeable() {
 
 std::uint16_t TDSWriter::TakePacket(std::vector<std::uint8_t>& Packet) {
   if (const auto Status = CheckTakeable(); Status != S::Ok) return Status;
-  std::vector<std::uint8_t> Out = PacketHead(FRows.size());
-  Out.insert(Out.end(), FRows.begin(), FRows.end());
+  const auto Rows = FRows.begin() + static_cast<std::ptrdiff_t>(FHeadRoom);
+  std::vector<std::uint8_t> Out = PacketHead(FRows.size() - FHeadRoom);
+  Out.insert(Out.end(), Rows, FRows.end());
   if (FOutputMode == TOutputMode::Binary) {
     Packet = std::move(Out);
     return S::Ok;
@@ -317,15 +370,17 @@ std::uint16_t TDSWriter::TakePacketAndResetRows(std::vector<std::uint8_t>& Packe
     return Status != S::Ok ? Status : ResetRows();
   }
   const std::vector<std::uint8_t> Head = PacketHead(0);
-  // The rows become the packet: the head goes in front of them where their room allows,
-  // so a large packet is neither copied nor held twice.
-  if (FRows.capacity() - FRows.size() >= Head.size()) {
-    FRows.insert(FRows.begin(), Head.begin(), Head.end());
+  // The rows become the packet: the head goes into the room kept in front of them, so a
+  // large packet is neither copied, moved nor held twice. (A dataset attribute put after
+  // the rows began makes the head longer than that room: then it is copied.)
+  if (Head.size() == FHeadRoom) {
+    std::copy(Head.begin(), Head.end(), FRows.begin());
     Packet = std::move(FRows);
   } else {
-    Packet.reserve(Head.size() + FRows.size());
+    const auto Rows = FRows.begin() + static_cast<std::ptrdiff_t>(FHeadRoom);
+    Packet.reserve(Head.size() + FRows.size() - FHeadRoom);
     Packet.assign(Head.begin(), Head.end());
-    Packet.insert(Packet.end(), FRows.begin(), FRows.end());
+    Packet.insert(Packet.end(), Rows, FRows.end());
   }
   return ResetRows();
 }

@@ -152,7 +152,15 @@ class TDSWriter {
   std::vector<TMetaFrame> FMeta;
   TPacketColumn* FLastColumn = nullptr;
   bool FLaidOut = false;
+  // Per value slot of the top level: the size of a plain fixed-size column's value,
+  // kVaryingSlot for a plain varying one (not a blob), kOtherSlot for the rest. A row of
+  // plain values is written without the general checks of PutColumnValue.
+  std::vector<std::uint32_t> FTopSlotShapes;
+  // The rows, after FHeadRoom bytes kept in front of them for the packet's header and
+  // metadata: a packet taken with its rows gets its head written there instead of the
+  // rows being moved behind it.
   std::vector<std::uint8_t> FRows;
+  std::size_t FHeadRoom = 0;
   std::vector<TRowFrame> FRowFrames;
 };
 

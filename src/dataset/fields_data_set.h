@@ -44,6 +44,12 @@ class TFieldsDataSet : public TDataSet {
   // value cannot be converted, TDBXError code 3 for a type a table cannot carry.
   const TDBXValue& FieldValue(std::int32_t Index) override;
 
+  // The current record's values, one per field in field order, when the dataset keeps
+  // them side by side: a reader of every field of many records takes each record's
+  // values at once rather than field by field. Null when it does not keep them so, or
+  // with no current record. Valid until the next move or close.
+  virtual const TFieldValue* CurrentRow() const { return nullptr; }
+
   // Field Index, owned by the dataset, valid until the fields are cleared (a query
   // clears them when it closes). Raises TDBXError code 2 outside the fields.
   TField& Fields(std::int32_t Index) const;

@@ -233,7 +233,8 @@ std::int64_t TDBXRowBuffer::WriteBytes(TStream& Source) {
   }
   bool More = false;
   if (!Ended && !Source.AtEnd()) {
-    if (Source.Size() >= 0) {
+    // A source that keeps its rest serves it itself: a large packet is not copied once more.
+    if (Source.Size() >= 0 && !Source.KeepsItsRest()) {
       auto& Rest = FBytesOverflowBuffer;
       // A source that tells its size gets room for its rest at once: a large value is
       // not grown into by doubling, which would hold up to twice its size meanwhile.
@@ -251,8 +252,9 @@ std::int64_t TDBXRowBuffer::WriteBytes(TStream& Source) {
       }
       More = !Rest.empty();
     } else {
-      // Cannot tell whether anything is left without consuming it: the rest is served
-      // from the source itself, possibly as one empty last piece.
+      // The rest is served from the source itself: it keeps it, or it cannot tell
+      // whether anything is left without consuming it (then possibly as one empty last
+      // piece).
       More = true;
       FOverflowInSource = true;
     }

@@ -60,6 +60,7 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   std::int32_t BcdFormat() const { return FBcdFormat; }
   // Row handle sent in the more-blob requests of ReadString and ReadBytes.
   void SetRowHandle(std::int32_t Handle) { FRowHandle = Handle; }
+  std::int32_t RowHandle() const { return FRowHandle; }
 
   // The owning command's handle. Setting a new one marks the previous handle closed
   // for the blob readers made before (they then fail on a client with "Command closed
@@ -80,8 +81,8 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   bool LastWriteFitted() const { return FLastWriteFitted; }
   // The overflow bytes of the last string or byte write that did not fit, as a stream
   // the caller now owns (to serve the peer's more-blob requests); null when the value
-  // fitted, when already taken, or when the byte source could not tell its size, in
-  // which case the rest is still in that source.
+  // fitted, when already taken, or when the byte source could not tell its size or keeps
+  // its rest, in which case the rest is still in that source.
   std::unique_ptr<TStream> TakeOverflowStream();
 
   // --- Writers (append at Offset(), advance past the value and the ordinal) -----------
@@ -92,9 +93,9 @@ class TDBXRowBuffer : public TDBXBinaryStream {
   bool WriteString(std::u16string_view Text);
   // The byte-value form: an empty source as 0x20, else up to the inline limit of bytes
   // after 0x10 (complete) or 0x50 (more follow by more-blob). When more remain and the
-  // source tells its size, the rest is read at once for TakeOverflowStream(); otherwise
-  // it stays in the source. Returns the number of bytes written inline. Errors of the
-  // source propagate.
+  // source tells its size without keeping its rest (TStream::KeepsItsRest), the rest is
+  // read at once for TakeOverflowStream(); otherwise it stays in the source. Returns the
+  // number of bytes written inline. Errors of the source propagate.
   std::int64_t WriteBytes(TStream& Source);
   std::int64_t WriteBytes(std::span<const std::uint8_t> Bytes);
   // An 8-bit string (ZSTRING and 8-bit memo): its bytes as they are, byte-value form.

@@ -131,7 +131,7 @@ std::shared_ptr<TStream> WriteRowValue(TDBXRowBuffer& Row, const TDBXValueType& 
     Row.WriteBytes(*Source);
     if (!Row.LastWriteFitted()) {
       std::shared_ptr<TStream> Rest = Row.TakeOverflowStream();
-      // A source that could not tell its size still holds the rest itself.
+      // A source that could not tell its size, or keeps its rest, still holds the rest.
       return Rest ? Rest : Source;
     }
     return nullptr;

@@ -223,6 +223,11 @@ void TQuery::Last() {
   FBof = FEof = Count == 0;
 }
 
+const TFieldValue* TQuery::CurrentRow() const {
+  if (!FHasRows || FieldCount() == 0) return nullptr;
+  return &FValues[static_cast<std::size_t>(FRecord - FFirstKept) * static_cast<std::size_t>(FieldCount())];
+}
+
 const TFieldValue& TQuery::CurrentValue(std::int32_t Index) const {
   if (!FHasRows) return kNoValue;
   const auto Position = static_cast<std::size_t>(FRecord - FFirstKept) * static_cast<std::size_t>(FieldCount()) +

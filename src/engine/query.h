@@ -130,6 +130,7 @@ class TQuery : public TFieldsDataSet {
   void Last();
   bool Eof() const override { return FEof; }
   bool Bof() const { return FBof; }
+  const TFieldValue* CurrentRow() const override;
 
   // The one table the result's columns read, and its primary key columns among them
   // (names joined by ";"); empty when the columns read no table or several.

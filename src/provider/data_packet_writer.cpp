@@ -300,7 +300,16 @@ std::int32_t TDataPacketWriter::WriteRows(TFieldsDataSet& DataSet, std::int32_t 
   std::int32_t Written = 0;
   while (!DataSet.Eof() && Written < Wanted) {
     Check(FIDSWriter->PutValue(TPutValue::Value, 1, &kUnmodifiedRow));
-    for (const TPutFieldInfo& Info : FPutFieldInfo) PutFieldValue(*FIDSWriter, Info, BlobsOnDemand, FBuffer);
+    // The record's values at once when the dataset keeps them side by side.
+    if (const TFieldValue* Row = DataSet.CurrentRow()) {
+      for (const TPutFieldInfo& Info : FPutFieldInfo) {
+        PutFieldValue(*FIDSWriter, Info, Row[Info.FieldNo - 1], BlobsOnDemand, FBuffer);
+      }
+    } else {
+      for (const TPutFieldInfo& Info : FPutFieldInfo) {
+        PutFieldValue(*FIDSWriter, Info, Info.Field->Value(), BlobsOnDemand, FBuffer);
+      }
+    }
     ++Written;
     // After a full packet the dataset stays on the last row written.
     if (Written < Wanted) DataSet.Next();

@@ -187,9 +187,8 @@ void PutFixed(TDSWriter& Writer, const TPutFieldInfo& Info) {
 }
 
 // The field's text as UTF-16 code units in Buffer.
-void WideBytes(const TField& Field, std::vector<std::uint8_t>& Buffer) {
+void WideBytes(const TField& Field, const TFieldValue& Value, std::vector<std::uint8_t>& Buffer) {
   Buffer.clear();
-  const TFieldValue& Value = Field.Value();
   if (const auto* Text = std::get_if<std::string>(&Value)) {
     AppendUtf16LE(*Text, Buffer);
   } else {
@@ -200,7 +199,7 @@ void WideBytes(const TField& Field, std::vector<std::uint8_t>& Buffer) {
 // A blob's bytes in Buffer: UTF-16 for a wide memo, the text's UTF-8 for the other memos.
 void BlobBytes(const TPutFieldInfo& Info, std::vector<std::uint8_t>& Buffer) {
   if (Info.DataType == FT::ftWideMemo) {
-    WideBytes(*Info.Field, Buffer);
+    WideBytes(*Info.Field, Info.Field->Value(), Buffer);
     return;
   }
   const TFieldValue& Value = Info.Field->Value();
@@ -306,7 +305,7 @@ std::string_view SubTypeOf(TFieldType Type) {
   }
 }
 
-void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDemand,
+void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, const TFieldValue& Stored, bool BlobsOnDemand,
                    std::vector<std::uint8_t>& Buffer) {
   const TField& Field = *Info.Field;
   if (Info.PutProc == TPutKind::Blob && BlobsOnDemand) {
@@ -318,7 +317,6 @@ void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDem
     CheckPut(Writer, Writer.PutValue(TPutValue::Value, TPutValue::BlobOnDemandLength, SizeBytes));
     return;
   }
-  const TFieldValue& Stored = Field.Value();
   if (std::holds_alternative<std::monostate>(Stored)) {
     CheckPut(Writer, Writer.PutValue(TPutValue::Null, 0, nullptr));
     return;
@@ -341,8 +339,7 @@ void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDem
   }
   switch (Info.PutProc) {
     case TPutKind::String: {
-      const TFieldValue& Value = Field.Value();
-      const std::string* Text = std::get_if<std::string>(&Value);
+      const std::string* Text = std::get_if<std::string>(&Stored);
       const std::string Converted = Text != nullptr ? std::string() : Field.AsString();
       const std::string_view Whole = Text != nullptr ? std::string_view(*Text) : std::string_view(Converted);
       const std::string_view UpToNul = Whole.substr(0, Whole.find('\0'));
@@ -350,7 +347,7 @@ void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDem
       return;
     }
     case TPutKind::WideString:
-      WideBytes(Field, Buffer);
+      WideBytes(Field, Stored, Buffer);
       PutBytes(Writer, Buffer.data(), Buffer.size());
       return;
     case TPutKind::VarBytes: {

@@ -79,14 +79,15 @@ std::uint16_t ColumnBits(const TField& Field);
 // The SUBTYPE a column carries ("Money", "Text", "FixedChar" ...); empty for none.
 std::string_view SubTypeOf(TFieldType Type);
 
-// Puts the value of Info's field in the dataset's current record as the next value of
-// the row Writer is writing: null, or its bytes in the packet's form of the column's
+// Puts the value of Info's field in the dataset's current record, Stored (the field's
+// Value(), or the same value taken from the dataset's CurrentRow()), as the next value
+// of the row Writer is writing: null, or its bytes in the packet's form of the column's
 // type. A blob with BlobsOnDemand is left on the server: its size only. Buffer is scratch
 // room for a value that needs converting (wide text), kept by the caller from value to
 // value. Raises EDatabaseError for a value the field cannot read as its type or that does
 // not fit the column (an integer out of its range, a decimal with more digits than the
 // column holds), and EDSWriter for a status of the writer.
-void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, bool BlobsOnDemand,
+void PutFieldValue(TDSWriter& Writer, const TPutFieldInfo& Info, const TFieldValue& Stored, bool BlobsOnDemand,
                    std::vector<std::uint8_t>& Buffer);
 
 }  // namespace tavrin

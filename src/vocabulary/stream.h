@@ -21,6 +21,11 @@ class TStream {
   // True once the stream knows that no byte is left. A stream that cannot tell
   // answers false until a Read returns 0.
   virtual bool AtEnd() const { return false; }
+
+  // True when the bytes not read yet stay in the stream as they are for as long as it
+  // lives (nobody else reads or changes them): the rest of a long value may then be
+  // served from the stream itself instead of a copy of it.
+  virtual bool KeepsItsRest() const { return false; }
 };
 
 // A stream over bytes it owns; reads from the start.

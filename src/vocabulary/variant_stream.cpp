@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "vocabulary/dbx_limits.h"
+
 namespace tavrin {
 
 namespace {
@@ -295,6 +297,8 @@ class TPacketStream : public TStream {
   }
   std::int64_t Size() const override { return static_cast<std::int64_t>(Total()); }
   bool AtEnd() const override { return FPosition == Total(); }
+  // The packet is its own and never changes.
+  bool KeepsItsRest() const override { return true; }
 
  private:
   std::size_t Total() const { return FHeader.size() + FPacket.size(); }
@@ -409,6 +413,56 @@ TDSVariant DecodeVariantBytes(std::vector<std::uint8_t>&& Bytes) {
 TDSVariant DecodeVariantStream(TStream* Stream) {
   if (Stream == nullptr) return TDSVariant::Null();
   return DecodeVariantBytes(ReadAll(*Stream));
+}
+
+TDSVariant DecodeVariantStream(TStream& Stream, std::size_t& StreamBytes) {
+  // Reads Into's room from Stream until it is full or the stream ends; the bytes placed.
+  const auto Fill = [&Stream](std::span<std::uint8_t> Into) {
+    std::size_t Placed = 0;
+    while (Placed < Into.size()) {
+      const std::int64_t Got = Stream.Read(Into.subspan(Placed));
+      if (Got <= 0) break;
+      Placed += static_cast<std::size_t>(Got);
+    }
+    return Placed;
+  };
+  // What is left after the variant is read and ignored, as DecodeVariantBytes ignores it.
+  const auto Rest = [&Stream] {
+    std::vector<std::uint8_t> Chunk(kReadChunk);
+    std::size_t Skipped = 0;
+    for (std::int64_t Got; (Got = Stream.Read(Chunk)) > 0;) Skipped += static_cast<std::size_t>(Got);
+    return Skipped;
+  };
+  std::array<std::uint8_t, 1 + kPacketLengthBytes> Head{};
+  const std::size_t HeadBytes = Fill(Head);
+  std::uint64_t Word = 0;
+  if (HeadBytes == Head.size() && Head[0] == TVariantTag::ByteArray) {
+    for (std::size_t i = 0; i < kPacketLengthBytes; ++i) Word |= static_cast<std::uint64_t>(Head[1 + i]) << (8 * i);
+  }
+  const auto Length = static_cast<std::int64_t>(Word);
+  if (Length <= 0) {
+    // Not a packet, or a null one: the whole stream, decoded as bytes.
+    std::vector<std::uint8_t> All(Head.begin(), Head.begin() + static_cast<std::ptrdiff_t>(HeadBytes));
+    std::vector<std::uint8_t> Chunk(kReadChunk);
+    for (std::int64_t Got; (Got = Stream.Read(Chunk)) > 0;) All.insert(All.end(), Chunk.begin(), Chunk.begin() + Got);
+    StreamBytes = All.size();
+    return DecodeVariantBytes(std::move(All));
+  }
+  const auto Size = static_cast<std::uint64_t>(Length);
+  std::vector<std::uint8_t> Packet;
+  // A length the stream does not back reserves no more than a value may ever take.
+  Packet.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(Size, limits::kMaxBlobBytes)));
+  // One read at a time, each with room for a whole piece of a stream fetched piece by
+  // piece: the piece lands in its place without being held and copied again.
+  while (Packet.size() < Size) {
+    const std::size_t Old = Packet.size();
+    Packet.resize(Old + static_cast<std::size_t>(std::min<std::uint64_t>(Size - Old, kReadChunk)));
+    const std::int64_t Got = Stream.Read(std::span<std::uint8_t>(Packet).subspan(Old));
+    if (Got <= 0) throw TDBXError(TDBXErrorCodes::InvalidInput, E::kTruncated);
+    Packet.resize(Old + static_cast<std::size_t>(Got));
+  }
+  StreamBytes = Head.size() + Packet.size() + Rest();
+  return TDSVariant(std::move(Packet));
 }
 
 }  // namespace tavrin

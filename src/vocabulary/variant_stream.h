@@ -77,6 +77,11 @@ TDSVariant DecodeVariantBytes(std::vector<std::uint8_t>&& Bytes);
 // other stream is read from where it stands). A null stream reads as null. Raises as
 // DecodeVariantBytes and what the stream raises.
 TDSVariant DecodeVariantStream(TStream* Stream);
+// The same for a stream read from where it stands, to its end; StreamBytes tells how
+// many bytes it held. A data packet is read straight into its own buffer, sized by its
+// length (at most limits::kMaxBlobBytes is reserved ahead), rather than through a copy
+// of the whole stream.
+TDSVariant DecodeVariantStream(TStream& Stream, std::size_t& StreamBytes);
 
 // The streamed form alone (no tag): appends Value's form to Out; reads one variant from
 // Bytes at Position and moves Position past it. Raise as above.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "datapacket/column_descriptor.h"
 #include "datapacket/base.h"
 #include "datapacket/packet_fixtures.h"
@@ -138,17 +140,22 @@ TEST(PacketLayout, ColumnTypeWords) {
 TEST(PacketLayout, VaryingLengthTakesOneByteBelow128) {
   struct Case { std::size_t Length; std::string Prefix; };
   const Case Cases[] = {{0, "00 00"}, {127, "00 7F"}, {128, "00 80 01"}, {300, "00 AC 02"}, {70000, "00 F0 A2 04"}};
-  for (const auto& c : Cases) {
-    TDSWriter Writer;
-    Writer.Check(Writer.BeginPacket(1, 1));
-    testing::PutColumn(Writer, "t", testing::kBlob);
-    const auto Before = testing::Take(Writer).size();
-    testing::PutRow(Writer);
-    testing::Put(Writer, std::vector<std::uint8_t>(c.Length, 0x41));
-    const auto Packet = testing::Take(Writer);
-    ASSERT_EQ(Packet.size(), Before + 1 + Hex(c.Prefix).size() + c.Length);
-    const std::span<const std::uint8_t> Row(Packet.data() + Before + 1, Hex(c.Prefix).size());
-    EXPECT_EQ(ToHex(Row), ToHex(Hex(c.Prefix))) << c.Length;
+  // A blob column and a text column (whose values the writer appends by a shorter way).
+  for (const std::uint32_t TypeWord : {testing::kBlob, testing::kShortText}) {
+    for (const auto& c : Cases) {
+      TDSWriter Writer;
+      Writer.Check(Writer.BeginPacket(1, 1));
+      testing::PutColumn(Writer, "t", TypeWord);
+      const auto Before = testing::Take(Writer).size();
+      testing::PutRow(Writer);
+      testing::Put(Writer, std::vector<std::uint8_t>(c.Length, 0x41));
+      const auto Packet = testing::Take(Writer);
+      ASSERT_EQ(Packet.size(), Before + 1 + Hex(c.Prefix).size() + c.Length);
+      const std::span<const std::uint8_t> Row(Packet.data() + Before + 1, Hex(c.Prefix).size());
+      EXPECT_EQ(ToHex(Row), ToHex(Hex(c.Prefix))) << c.Length;
+      EXPECT_EQ(std::count(Packet.end() - static_cast<std::ptrdiff_t>(c.Length), Packet.end(), 0x41),
+                static_cast<std::ptrdiff_t>(c.Length));
+    }
   }
 }
 

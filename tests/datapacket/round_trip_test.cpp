@@ -86,6 +86,29 @@ TEST(PacketRoundTrip, EveryKindOfValue) {
   EXPECT_THROW(Cursor.Status(), std::out_of_range);
 }
 
+// Wide text is read four plain ASCII units at a time: runs of every length around that
+// step, with accents, astral characters and unpaired surrogates before, inside and after.
+TEST(PacketRoundTrip, WideTextReadsBackAroundEveryAsciiRun) {
+  const std::uint32_t Wide = MakeTypeWord(T::WideText, 2, W::Varying);
+  for (std::size_t Run = 0; Run <= 9; ++Run) {
+    const std::string Ascii = std::string("abcdefghi").substr(0, Run);
+    for (const std::string& Text : {Ascii, "é" + Ascii, Ascii + "é", Ascii + "ção" + Ascii, "😀" + Ascii + "😀",
+                                    Ascii + "\x7f€" + Ascii}) {
+      EXPECT_EQ(ReadText(Wide, WideTextValue(Text)), Text) << Text;
+    }
+    // A lone surrogate anywhere refuses the whole text rather than changing it.
+    for (const std::uint16_t Lone : {std::uint16_t{0xD800}, std::uint16_t{0xDC00}}) {
+      std::vector<std::uint8_t> Units = WideTextValue(Ascii);
+      for (const std::size_t At : {std::size_t{0}, Units.size() / 4 * 2, Units.size()}) {
+        std::vector<std::uint8_t> Bad = Units;
+        const std::uint8_t Unit[] = {static_cast<std::uint8_t>(Lone), static_cast<std::uint8_t>(Lone >> 8)};
+        Bad.insert(Bad.begin() + static_cast<std::ptrdiff_t>(At), std::begin(Unit), std::end(Unit));
+        EXPECT_EQ(ReadText(Wide, Bad), std::nullopt) << Run << " " << At;
+      }
+    }
+  }
+}
+
 TEST(PacketRoundTrip, DeltaPairsEachModifiedRowWithItsOriginal) {
   TDSWriter Writer;
   BeginProductPacket(Writer);

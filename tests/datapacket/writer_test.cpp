@@ -199,22 +199,30 @@ TEST(DSWriter, RefusedCallsChangeNothing) {
 }
 
 // Taking a packet while dropping its rows gives the packet TakePacket gives, in each
-// output mode, large or not; the writer keeps its columns and no rows.
+// output mode, large or not, with a dataset attribute put after the rows began or not;
+// the writer keeps its columns and no rows.
 TEST(DSWriter, TakingAndDroppingTheRowsGivesTheSamePacket) {
   for (const std::int32_t Mode : {TOutputMode::Binary, TOutputMode::XmlUtf8}) {
     for (const std::int32_t Rows : {2, 20000}) {
-      SCOPED_TRACE(std::to_string(Mode) + " " + std::to_string(Rows));
-      TDSWriter Writer, NoRows;
-      for (TDSWriter* Each : {&Writer, &NoRows}) {
-        Each->Check(Each->SetOutputMode(Mode));
-        BeginProductPacket(*Each);
+      for (const bool LateAttribute : {false, true}) {
+        SCOPED_TRACE(std::to_string(Mode) + " " + std::to_string(Rows) + " " + std::to_string(LateAttribute));
+        TDSWriter Writer, NoRows;
+        for (TDSWriter* Each : {&Writer, &NoRows}) {
+          Each->Check(Each->SetOutputMode(Mode));
+          BeginProductPacket(*Each);
+        }
+        for (std::int32_t i = 0; i < Rows; ++i) PutProduct(Writer, i, "Caf\u00e9", 1, 2, 3);
+        if (LateAttribute) {
+          for (TDSWriter* Each : {&Writer, &NoRows}) {
+            PutAttribute(*Each, TAttributeArea::DataSet, "LATE", Int32Attribute(7));
+          }
+        }
+        const std::vector<std::uint8_t> Expected = Take(Writer);
+        std::vector<std::uint8_t> Taken;
+        Writer.Check(Writer.TakePacketAndResetRows(Taken));
+        EXPECT_EQ(Taken, Expected);
+        EXPECT_EQ(Take(Writer), Take(NoRows));
       }
-      for (std::int32_t i = 0; i < Rows; ++i) PutProduct(Writer, i, "Caf\u00e9", 1, 2, 3);
-      const std::vector<std::uint8_t> Expected = Take(Writer);
-      std::vector<std::uint8_t> Taken;
-      Writer.Check(Writer.TakePacketAndResetRows(Taken));
-      EXPECT_EQ(Taken, Expected);
-      EXPECT_EQ(Take(Writer), Take(NoRows));
     }
   }
   TDSWriter Unbegun;

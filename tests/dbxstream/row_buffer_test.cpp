@@ -173,6 +173,20 @@ TEST(RowBuffer, ByteValuesFromStreams) {
     EXPECT_EQ(Drain(*Overflow), Long.substr(1024));
   }
   {
+    // A source that tells its size and keeps its rest serves the rest itself: no copy.
+    struct TKeepingStream : TBytesStream {
+      using TBytesStream::TBytesStream;
+      bool KeepsItsRest() const override { return true; }
+    };
+    TDBXRowBuffer Buffer;
+    TKeepingStream Source(std::vector<std::uint8_t>(Long.begin(), Long.end()));
+    EXPECT_EQ(Buffer.WriteBytes(Source), 1024);
+    EXPECT_EQ(ToHex(Buffer.WrittenBytes().first(3)), "50 04 00");
+    EXPECT_FALSE(Buffer.LastWriteFitted());
+    EXPECT_EQ(Buffer.TakeOverflowStream(), nullptr);
+    EXPECT_EQ(Drain(Source), Long.substr(1024));
+  }
+  {
     // A source that cannot tell its size keeps the rest for on-demand reading.
     TDBXRowBuffer Buffer;
     TTrickleStream Source(Long);

@@ -216,18 +216,30 @@ TEST_F(QueryTest, ParameterNamesAreTheOnesSQLiteReadsInTheText) {
 }
 
 TEST_F(QueryTest, NavigationWalksTheRecordsBothWays) {
-  auto Query = MakeQuery("select produto from tabest1 order by codigo");
+  auto Query = MakeQuery("select produto, codigo from tabest1 order by codigo");
+  // The current record's values taken at once are the fields' values, wherever it stands.
+  const auto RowIsCurrent = [&Query] {
+    const TFieldValue* Row = Query->CurrentRow();
+    return Row != nullptr && Row[0] == Query->Fields(0).Value() && Row[1] == Query->Fields(1).Value();
+  };
   Query->Open();
-  ASSERT_EQ(Query->RecordCount(), 4);
   std::vector<std::string> Forward;
-  for (Query->First(); !Query->Eof(); Query->Next()) Forward.push_back(Query->Fields(0).AsString());
+  for (Query->First(); !Query->Eof(); Query->Next()) {
+    Forward.push_back(Query->Fields(0).AsString());
+    EXPECT_TRUE(RowIsCurrent()) << Forward.back();
+  }
+  ASSERT_EQ(Query->RecordCount(), 4);
   EXPECT_EQ(Forward, (std::vector<std::string>{"Pão", "Café", "Arroz", "Açúcar"}));
   // Past the end, the last record stays current.
   EXPECT_EQ(Query->RecNo(), 4);
   EXPECT_EQ(Query->Fields(0).AsString(), "Açúcar");
 
   std::vector<std::string> Backward;
-  for (Query->Last(); !Query->Bof(); Query->Prior()) Backward.push_back(Query->FieldByName("PRODUTO").AsString());
+  Query->First();  // then Last keeps every record: they are walked back without reading again
+  for (Query->Last(); !Query->Bof(); Query->Prior()) {
+    Backward.push_back(Query->FieldByName("PRODUTO").AsString());
+    EXPECT_TRUE(RowIsCurrent()) << Backward.back();
+  }
   EXPECT_EQ(Backward, (std::vector<std::string>{"Açúcar", "Arroz", "Café", "Pão"}));
   EXPECT_EQ(Query->RecNo(), 1);
 
@@ -240,6 +252,7 @@ TEST_F(QueryTest, NavigationWalksTheRecordsBothWays) {
   EXPECT_TRUE(Query->Bof());
   EXPECT_EQ(Query->RecNo(), 0);
   EXPECT_TRUE(Query->Fields(0).IsNull());
+  EXPECT_EQ(Query->CurrentRow(), nullptr);
 }
 
 TEST_F(QueryTest, RowsAreReadAsTheCallerReachesThemAndGoingBackReadsAgain) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,6 +35,26 @@ std::vector<std::uint8_t> StreamBytesOf(TStream& Stream) {
   for (std::int64_t Got; (Got = Stream.Read(Chunk)) > 0;) All.insert(All.end(), Chunk, Chunk + Got);
   return All;
 }
+
+// Hands its bytes out at most Piece at a time, as a value fetched from a peer piece by
+// piece does; not a bytes stream, so it is read from where it stands.
+class TPieceStream : public TStream {
+ public:
+  TPieceStream(std::vector<std::uint8_t> Bytes, std::size_t Piece) : FBytes(std::move(Bytes)), FPiece(Piece) {}
+  std::int64_t Read(std::span<std::uint8_t> Buffer) override {
+    const std::size_t n = std::min({Buffer.size(), FPiece, FBytes.size() - FAt});
+    std::copy_n(FBytes.begin() + static_cast<std::ptrdiff_t>(FAt), n, Buffer.begin());
+    FAt += n;
+    return static_cast<std::int64_t>(n);
+  }
+  std::int64_t Size() const override { return -1; }
+  bool AtEnd() const override { return FAt == FBytes.size(); }
+
+ private:
+  std::vector<std::uint8_t> FBytes;
+  std::size_t FPiece;
+  std::size_t FAt = 0;
+};
 
 TEST(VariantStream, EachKindHasItsBytesAndReadsBack) {
   const struct {
@@ -126,6 +147,25 @@ TEST(VariantStream, OddStreamsReadAsNullEmptyOrTheReferencedValue) {
     TBytesStream Stream(Bytes);
     EXPECT_EQ(DecodeVariantStream(&Stream), Expected);
     EXPECT_EQ(DecodeVariantStream(&Stream), Expected);  // a bytes stream is read from its start
+    for (const std::size_t Piece : {std::size_t{1}, std::size_t{4}, std::size_t{1000}}) {
+      TPieceStream Pieces(Bytes, Piece);
+      std::size_t StreamBytes = 0;
+      EXPECT_EQ(DecodeVariantStream(Pieces, StreamBytes), Expected);
+      EXPECT_EQ(StreamBytes, Bytes.size());
+      EXPECT_TRUE(Pieces.AtEnd());
+    }
+  }
+  // A packet larger than one read, whole from pieces of any size; one that ends early is refused.
+  std::vector<std::uint8_t> Large(200'000);
+  for (std::size_t i = 0; i < Large.size(); ++i) Large[i] = static_cast<std::uint8_t>(i * 7);
+  const std::vector<std::uint8_t> LargeStream = VariantStreamBytes(TDSVariant(Large));
+  for (const std::size_t Piece : {std::size_t{3}, std::size_t{32'755}, std::size_t{1'000'000}}) {
+    TPieceStream Pieces(LargeStream, Piece);
+    std::size_t StreamBytes = 0;
+    EXPECT_EQ(DecodeVariantStream(Pieces, StreamBytes), TDSVariant(Large)) << Piece;
+    EXPECT_EQ(StreamBytes, LargeStream.size());
+    TPieceStream Short({LargeStream.begin(), LargeStream.end() - 1}, Piece);
+    EXPECT_EQ(ErrorOf([&] { DecodeVariantStream(Short, StreamBytes); }).ErrorCode(), TDBXErrorCodes::InvalidInput);
   }
   // The packet of a stream's bytes is moved, not copied, out of them.
   std::vector<std::uint8_t> Owned = VariantHex("03 03 00 00 00 00 00 00 00 01 02 03");
