@@ -5,11 +5,15 @@
 #include <utility>
 
 #include "vocabulary/dbx_error.h"
+#include "vocabulary/thread_own.h"
 
 namespace tavrin {
 
 namespace {
-thread_local std::shared_ptr<TConnectionMemory> GCurrentConnectionMemory;
+struct TCurrentConnectionMemoryTag {};
+std::shared_ptr<TConnectionMemory>& CurrentConnectionMemory() noexcept {
+  return ThisThreadOwn<std::shared_ptr<TConnectionMemory>, TCurrentConnectionMemoryTag>();
+}
 
 std::string MemoryMiB(std::int64_t Bytes) { return std::to_string(Bytes / (1024 * 1024)) + " MiB"; }
 
@@ -113,10 +117,10 @@ void TConnectionMemory::Release(std::int64_t Bytes) noexcept {
   if (FServer != nullptr) FServer->Give(Bytes);
 }
 
-const std::shared_ptr<TConnectionMemory>& TConnectionMemory::Current() noexcept { return GCurrentConnectionMemory; }
+const std::shared_ptr<TConnectionMemory>& TConnectionMemory::Current() noexcept { return CurrentConnectionMemory(); }
 
 void TConnectionMemory::SetCurrent(std::shared_ptr<TConnectionMemory> Memory) noexcept {
-  GCurrentConnectionMemory = std::move(Memory);
+  CurrentConnectionMemory() = std::move(Memory);
 }
 
 // --- One buffer's charge -----------------------------------------------------------------
