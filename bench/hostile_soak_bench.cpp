@@ -200,7 +200,7 @@ void BM_HostileSoak(benchmark::State& State) {
     State.counters["list_kib"] = static_cast<double>(Expected.size()) / 1024;
   }
 }
-BENCHMARK(BM_HostileSoak)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_HostileSoak)->Iterations(1)->Repetitions(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace tavrin
