@@ -24,6 +24,7 @@
 #include "datapacket/packet_values.h"
 #include "engine/sqlite_connection.h"
 #include "interleaved_ratio.h"
+#include "one_core.h"
 #include "product/server_container.h"
 #include "transport/tcp_client_channel.h"
 
@@ -101,6 +102,7 @@ class TBareUpdates {
 };
 
 void BM_ApplyThousandPrices(benchmark::State& State) {
+  const bench::TOnOneCore OneCore;
   TApplyServer Server;
   TDBXTcpClientChannel Channel("127.0.0.1", Server.Container.BoundPort());
   TDBXClientConnection Connection(Channel);

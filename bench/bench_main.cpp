@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
       {"BM_LoginRoundTrip/demo_data/iterations:30", "x_parts", 3.0, true, "x (echo + bare login statement)"},
       {"BM_LoginRoundTrip/unprotected/iterations:30", "x_parts", 3.0, true, "x (echo + bare login statement)"},
       {"BM_ConcurrentLogins/iterations:3/manual_time", "x_version", 0.5, false, "x the VersaoServidor calls/s"},
-      {"BM_ProductListWhole/iterations:5", "x_statement", 2.0, true, "x the statement stepping all rows"},
+      {"BM_ProductListWhole/iterations:15", "x_statement", 2.0, true, "x the statement stepping all rows"},
       {"BM_ProductListFirstPage/iterations:5", "x_parts", 3.0, true, "x (echo + statement stepping 50 rows)"},
       {"BM_ProductListServerMemory/iterations:1/manual_time", "x_packet", 3.0, true, "x the packet's size"},
       {"BM_ApplyThousandPrices/iterations:50", "x_bare_updates", 2.0, true, "x the bare 1,000 updates in one transaction"},
