@@ -66,16 +66,18 @@ class LineReader:
             self.seen.append(line)
         return line
 
-    def until(self, suffix, patience):
-        """The lines up to and including the first that ends with suffix."""
+    def until(self, awaited, patience):
+        """The lines up to and including the first that ends with awaited (a text), or
+        for which awaited (a test of a line) is true."""
+        matches = awaited if callable(awaited) else lambda line: line.endswith(awaited)
         deadline = time.monotonic() + patience
         lines = []
         while True:
             line = self.next(max(0.0, deadline - time.monotonic()))
             if line is None:
-                raise Failed(f"no line ending with {suffix!r} within {patience} s; got {lines}")
+                raise Failed(f"no awaited line ({awaited!r}) within {patience} s; got {lines}")
             lines.append(line)
-            if line.endswith(suffix):
+            if matches(line):
                 return lines
 
 

@@ -14,30 +14,21 @@ the window really exists on the display. Checks, each wait with a time limit:
 """
 
 import os
-import queue
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
+import windows_cli_login
+from windows_cli_login import NO_ADDRESS_SERVICE, PORT_CAPTION, SESSION_LOG
+
 TITLE = "TAVRIN - Velmora"
-PORT_CAPTION = "Porta em uso: "
-NO_ADDRESS_SERVICE = "http://127.0.0.1:1/"
 LAN = "Endere\u00e7o para conex\u00e3o pela rede local: "
 INTERNET = "Endere\u00e7o para conex\u00e3o pela internet: "
 START_PATIENCE = 120
 PATIENCE = 30
-SESSION_LOG = [
-    " - Conex\u00e3o do endere\u00e7o 127.0.0.1",
-    ' - Usu\u00e1rio "admin" fazendo login',
-    " - Banco de dados conectado",
-    " - Login OK",
-    " - Banco de dados desconectado",
-    " - Desconectado do IP 127.0.0.1",
-]
 # The form at 120 dpi, in creation order: class, bounds, how the bounds are checked,
 # and the text (None: checked on its own below).
 FORM = [
@@ -59,33 +50,6 @@ class Failed(Exception):
 
 def scale(value, dpi):
     return (value * dpi + 60) // 120
-
-
-class Lines:
-    """A stream's lines, read on a thread of their own."""
-
-    def __init__(self, stream):
-        self.lines = queue.Queue()
-        self.seen = []
-        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
-
-    def _read(self, stream):
-        for raw in stream:
-            self.lines.put(raw.decode("utf-8", "replace").rstrip("\r\n"))
-        self.lines.put(None)
-
-    def until(self, predicate, patience):
-        deadline = time.monotonic() + patience
-        while True:
-            try:
-                line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
-            except queue.Empty:
-                line = None
-            if line is None:
-                raise Failed(f"no awaited line within {patience} s; got {self.seen}")
-            self.seen.append(line)
-            if predicate(line):
-                return line
 
 
 class Wine:
@@ -177,7 +141,7 @@ def start_server(wine, server_exe, folder):
     server = subprocess.Popen([wine.loader, server_exe, "--port", "0", "--data-folder", folder,
                                "--address-service", NO_ADDRESS_SERVICE],
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    return server, Lines(server.stdout)
+    return server, windows_cli_login.LineReader(server.stdout)
 
 
 def stop(server):
@@ -201,8 +165,8 @@ def window_run(wine, server_exe, probe_exe, data, host_cli, dpi):
     folder = wine.windows_path(data)
     server, out = start_server(wine, server_exe, folder)
     try:
-        port = int(out.until(lambda l: l.startswith(PORT_CAPTION), START_PATIENCE)[len(PORT_CAPTION):])
-        out.until(lambda l: l.endswith(" - Servidor inicializado"), START_PATIENCE)
+        port = int(out.until(lambda l: l.startswith(PORT_CAPTION), START_PATIENCE)[-1][len(PORT_CAPTION):])
+        out.until(" - Servidor inicializado", START_PATIENCE)
         # The internet lookup ends the start-up work; the label then shows its outcome.
         deadline = time.monotonic() + PATIENCE
         while True:
@@ -300,7 +264,7 @@ def main():
             finally:
                 wine.set_dpi(96)
             no_marker_run(wine, server_exe, probe_exe, work)
-    except (Failed, subprocess.SubprocessError, OSError, ValueError) as problem:
+    except (Failed, windows_cli_login.Failed, subprocess.SubprocessError, OSError, ValueError) as problem:
         print(f"FAILED: {problem}", file=sys.stderr)
         return 1
     finally:
