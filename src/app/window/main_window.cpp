@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "shell/data_folder.h"
+#include "shell/failure_report.h"
 #include "shell/shell_constants.h"
 
 namespace tavrin {
@@ -240,13 +241,7 @@ void TfrmInicial::Label2MouseEnter() { ShowLinkLook(*Label2, form::kLinkHover); 
 void TfrmInicial::Label2MouseLeave() { ShowLinkLook(*Label2, form::kLinkLeft); }
 
 void TfrmInicial::RunReportingFailure(const std::function<void()>& Step) {
-  try {
-    Step();
-  } catch (const std::exception& Error) {
-    OnError(Error.what());
-  } catch (...) {
-    OnError(std::string(shell::kUnknownFailureMessage));
-  }
+  shell::RunReportingFailure(Step, OnError);
 }
 
 void TfrmInicial::ShowFailureBox(const std::string& Message) {

@@ -10,6 +10,7 @@
 
 #include "platform/utf16_win.h"
 #include "shell/data_folder.h"
+#include "shell/failure_report.h"
 #include "shell/shell_constants.h"
 
 namespace tavrin {
@@ -381,13 +382,7 @@ void TWin32MainWindow::FormActivate() {
 }
 
 void TWin32MainWindow::RunReportingFailure(const std::function<void()>& Step) {
-  try {
-    Step();
-  } catch (const std::exception& Error) {
-    OnError(Error.what());
-  } catch (...) {
-    OnError(std::string(shell::kUnknownFailureMessage));
-  }
+  shell::RunReportingFailure(Step, OnError);
 }
 
 }  // namespace tavrin
