@@ -51,6 +51,45 @@ std::span<std::uint8_t> TDSTCPConnection::EarlySpace() {
   return {FEarly.get(), tcp::kEarlyReadBytes};
 }
 
+std::optional<std::size_t> TDSTCPConnection::Receive(std::span<std::uint8_t> Buffer, bool Wait) {
+  if (HasEarlyBytes()) {
+    return TakeEarly(Buffer);
+  }
+  for (;;) {
+    if (FCloseRequested.load() || !FSocket.is_open()) {
+      return std::nullopt;
+    }
+    const auto Count = ReadNow(Buffer);
+    if (!Count || *Count > 0) {
+      return Count;
+    }
+    if (!Wait) {
+      return 0;
+    }
+    if (!WaitFor(asio::socket_base::wait_read)) {
+      return std::nullopt;
+    }
+  }
+}
+
+bool TDSTCPConnection::Send(std::span<const std::uint8_t> Bytes) {
+  std::size_t Sent = 0;
+  while (Sent < Bytes.size()) {
+    if (FCloseRequested.load() || !FSocket.is_open()) {
+      return false;
+    }
+    const auto Count = WriteNow(Bytes.subspan(Sent));
+    if (!Count) {
+      return false;
+    }
+    Sent += *Count;
+    if (*Count == 0 && !WaitFor(asio::socket_base::wait_write)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void TDSTCPConnection::DrainUntilPeerCloses(std::chrono::milliseconds Grace) {
   SetDeadline(std::chrono::steady_clock::now() + Grace);
   SetIdleLimit(std::chrono::milliseconds{0});

@@ -98,6 +98,10 @@ class TDSTCPConnection {
   std::optional<std::chrono::steady_clock::time_point> WaitEnd() const;
   // The system's own setting-up of an accepted socket (its blocking mode).
   void PrepareSocket();
+  // One read or write that does not wait: the bytes moved, 0 when the socket would
+  // block, or nothing once the connection is gone (end of stream, reset, failure).
+  std::optional<std::size_t> ReadNow(std::span<std::uint8_t> Buffer);
+  std::optional<std::size_t> WriteNow(std::span<const std::uint8_t> Bytes);
   // The bytes WaitForInput read ahead: whether some wait, handing them out, and the
   // room to read them into (then noting how many came).
   bool HasEarlyBytes() const { return FEarlyFirst < FEarlyEnd; }

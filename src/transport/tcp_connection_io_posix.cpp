@@ -75,46 +75,21 @@ bool TDSTCPConnection::PeerClosed() {
 #endif
 }
 
-std::optional<std::size_t> TDSTCPConnection::Receive(std::span<std::uint8_t> Buffer, bool Wait) {
-  if (HasEarlyBytes()) {
-    return TakeEarly(Buffer);
-  }
-  for (;;) {
-    if (FCloseRequested.load() || !FSocket.is_open()) {
-      return std::nullopt;
-    }
-    const auto Count = Retried([&] { return ::recv(FSocket.native_handle(), Buffer.data(), Buffer.size(), MSG_DONTWAIT); });
-    if (Count > 0) {
-      return static_cast<std::size_t>(Count);
-    }
-    if (Count == 0 || !WouldBlockNow()) {
-      return std::nullopt;  // end of stream, reset, or any other failure
-    }
-    if (!Wait) {
-      return 0;
-    }
-    if (!WaitFor(asio::socket_base::wait_read)) {
-      return std::nullopt;
-    }
-  }
+std::optional<std::size_t> TDSTCPConnection::ReadNow(std::span<std::uint8_t> Buffer) {
+  const auto Count =
+      Retried([&] { return ::recv(FSocket.native_handle(), Buffer.data(), Buffer.size(), MSG_DONTWAIT); });
+  if (Count > 0) return static_cast<std::size_t>(Count);
+  if (Count < 0 && WouldBlockNow()) return 0;
+  return std::nullopt;  // end of stream, reset, or any other failure
 }
 
-bool TDSTCPConnection::Send(std::span<const std::uint8_t> Bytes) {
-  std::size_t Sent = 0;
-  while (Sent < Bytes.size()) {
-    if (FCloseRequested.load() || !FSocket.is_open()) {
-      return false;
-    }
-    const auto Count = Retried([&] {
-      return ::send(FSocket.native_handle(), Bytes.data() + Sent, Bytes.size() - Sent, MSG_DONTWAIT | MSG_NOSIGNAL);
-    });
-    if (Count >= 0) {
-      Sent += static_cast<std::size_t>(Count);
-    } else if (!WouldBlockNow() || !WaitFor(asio::socket_base::wait_write)) {
-      return false;
-    }
-  }
-  return true;
+std::optional<std::size_t> TDSTCPConnection::WriteNow(std::span<const std::uint8_t> Bytes) {
+  const auto Count = Retried([&] {
+    return ::send(FSocket.native_handle(), Bytes.data(), Bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+  });
+  if (Count >= 0) return static_cast<std::size_t>(Count);
+  if (WouldBlockNow()) return 0;
+  return std::nullopt;
 }
 
 bool TDSTCPConnection::WaitForInput() {

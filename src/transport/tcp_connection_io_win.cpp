@@ -67,46 +67,20 @@ bool TDSTCPConnection::PeerClosed() {
   return ::WSAPoll(&Probe, 1, 0) == 1 && (Probe.revents & (POLLHUP | POLLERR)) != 0;
 }
 
-std::optional<std::size_t> TDSTCPConnection::Receive(std::span<std::uint8_t> Buffer, bool Wait) {
-  if (HasEarlyBytes()) {
-    return TakeEarly(Buffer);
-  }
-  for (;;) {
-    if (FCloseRequested.load() || !FSocket.is_open()) {
-      return std::nullopt;
-    }
-    std::error_code Error;
-    const std::size_t Count = FSocket.read_some(asio::buffer(Buffer.data(), Buffer.size()), Error);
-    if (!Error) {
-      return Count;
-    }
-    if (!WouldBlock(Error)) {
-      return std::nullopt;  // end of stream, reset, or any other failure
-    }
-    if (!Wait) {
-      return 0;
-    }
-    if (!WaitFor(asio::socket_base::wait_read)) {
-      return std::nullopt;
-    }
-  }
+std::optional<std::size_t> TDSTCPConnection::ReadNow(std::span<std::uint8_t> Buffer) {
+  std::error_code Error;
+  const std::size_t Count = FSocket.read_some(asio::buffer(Buffer.data(), Buffer.size()), Error);
+  if (!Error) return Count;
+  if (WouldBlock(Error)) return 0;
+  return std::nullopt;  // end of stream, reset, or any other failure
 }
 
-bool TDSTCPConnection::Send(std::span<const std::uint8_t> Bytes) {
-  std::size_t Sent = 0;
-  while (Sent < Bytes.size()) {
-    if (FCloseRequested.load() || !FSocket.is_open()) {
-      return false;
-    }
-    std::error_code Error;
-    Sent += FSocket.write_some(asio::buffer(Bytes.data() + Sent, Bytes.size() - Sent), Error);
-    if (Error) {
-      if (!WouldBlock(Error) || !WaitFor(asio::socket_base::wait_write)) {
-        return false;
-      }
-    }
-  }
-  return true;
+std::optional<std::size_t> TDSTCPConnection::WriteNow(std::span<const std::uint8_t> Bytes) {
+  std::error_code Error;
+  const std::size_t Count = FSocket.write_some(asio::buffer(Bytes.data(), Bytes.size()), Error);
+  if (!Error) return Count;
+  if (WouldBlock(Error)) return 0;
+  return std::nullopt;
 }
 
 bool TDSTCPConnection::WaitForInput() {
@@ -117,15 +91,16 @@ bool TDSTCPConnection::WaitForInput() {
     if (FCloseRequested.load() || !FSocket.is_open()) {
       return false;
     }
-    std::error_code Error;
-    const std::span<std::uint8_t> Space = EarlySpace();
-    const std::size_t Count = FSocket.read_some(asio::buffer(Space.data(), Space.size()), Error);
-    if (!Error) {
-      KeepEarly(Count);
-      return Count > 0;
+    const auto Count = ReadNow(EarlySpace());
+    if (!Count) {
+      return false;  // end of stream, reset, or any other failure
     }
-    if (!WouldBlock(Error) || !WaitFor(asio::socket_base::wait_read)) {
-      return false;  // end of stream, reset, a close, or any other failure
+    if (*Count > 0) {
+      KeepEarly(*Count);
+      return true;
+    }
+    if (!WaitFor(asio::socket_base::wait_read)) {
+      return false;  // a close, the time limit, or a failure
     }
   }
 }
